@@ -1,0 +1,267 @@
+// rar20_decoder.cpp — RAR 2.0 decompression: input buffer, table transmission, main loop, audio, flush.
+#include "archive/rar20_decoder.h"
+
+#include <cstring>
+#include <new>
+
+using namespace rar20;
+
+namespace {
+constexpr uint32_t kKeepBytes = 32;                    // bytes carried over on a refill
+constexpr uint32_t kMainRefillAt = 8162;               // byte positions past which the buffer refills
+constexpr uint32_t kTableRefillAt = 8167;
+constexpr uint32_t kLengthsRefillAt = 8187;
+constexpr uint32_t kFlushMargin = 270;                 // longer than the longest single copy (260)
+}  // namespace
+
+Rar20Decoder::Rar20Decoder() = default;
+Rar20Decoder::~Rar20Decoder() = default;
+
+bool Rar20Decoder::allocate() {
+  // Zeroed, so that even an entry that claims to continue a predecessor reads defined bytes.
+  window_.reset(new (std::nothrow) uint8_t[kWindowSize]());
+  return window_ != nullptr;
+}
+
+void Rar20Decoder::resetState() {
+  channelDelta_ = 0;
+  currentChannel_ = 0;
+  for (AudioChannel& c : audioChannels_) c = AudioChannel{};
+  std::memset(history_, 0, sizeof(history_));
+  historyIndex_ = 0;
+  lastDistance_ = 0;
+  lastLength_ = 0;
+  std::memset(window_.get(), 0, kWindowSize);
+  std::memset(previousLengths_, 0, sizeof(previousLengths_));
+  writePos_ = 0;
+  flushPos_ = 0;
+}
+
+// ---- input ---------------------------------------------------------------------------------
+
+uint32_t Rar20Decoder::readPacked(uint8_t* dest, uint32_t n) {
+  if (n > packedLeft_) n = packedLeft_;
+  uint32_t got = file_->read(dest, n);
+  packedLeft_ -= got;
+  return got;
+}
+
+void Rar20Decoder::fillInput() {
+  uint32_t got = readPacked(input_, kInputSize);
+  bitPos_ = 0;
+  readTop_ = got;
+  validEnd_ = got;
+}
+
+void Rar20Decoder::refillInput() {
+  // Only called past byte 8162, so the kept tail starts at or before the read position.
+  std::memmove(input_, input_ + kInputSize - kKeepBytes, kKeepBytes);
+  bitPos_ -= (kInputSize - kKeepBytes) * 8;
+  uint32_t got = readPacked(input_ + kKeepBytes, kInputSize - kKeepBytes);
+  if (got != 0) {
+    readTop_ = got + kKeepBytes;
+    validEnd_ = readTop_;
+  } else {
+    readTop_ = bytePos();
+    validEnd_ = validEnd_ > kInputSize - kKeepBytes ? validEnd_ - (kInputSize - kKeepBytes) : 0;
+  }
+}
+
+// ---- tables --------------------------------------------------------------------------------
+
+void Rar20Decoder::readTables() {
+  if (bytePos() > kTableRefillAt) refillInput();
+  uint32_t header = peek16();
+  audio_ = (header & 0x8000) != 0;
+  if ((header & 0x4000) == 0) std::memset(previousLengths_, 0, sizeof(previousLengths_));
+  consume(2);
+
+  int tableSize = kLzTableSize;
+  if (audio_) {
+    channels_ = int((header >> 12) & 3) + 1;
+    if (currentChannel_ >= channels_) currentChannel_ = 0;
+    consume(2);
+    tableSize = kAudioSymbols * channels_;
+  }
+
+  uint8_t bitLengths[kBitLengthSymbols];
+  for (uint8_t& b : bitLengths) b = uint8_t(readBits(4));
+  bitLengthTable_.build(bitLengths, kBitLengthSymbols);
+
+  for (int i = 0; i < tableSize;) {
+    if (bytePos() > kLengthsRefillAt) refillInput();
+    int s = decodeSymbol(bitLengthTable_);
+    if (s < 16) {
+      tableLengths_[i] = uint8_t((s + previousLengths_[i]) & 15);
+      ++i;
+      continue;
+    }
+    uint32_t run;
+    uint8_t value = 0;
+    if (s == 16) {
+      run = readBits(2) + 3;
+      value = i > 0 ? tableLengths_[i - 1] : 0;  // nothing precedes the first length: repeat 0
+    } else if (s == 17) {
+      run = readBits(3) + 3;
+    } else {
+      run = readBits(7) + 11;
+    }
+    while (run-- > 0 && i < tableSize) tableLengths_[i++] = value;
+  }
+
+  if (audio_) {
+    for (int c = 0; c < channels_; ++c)
+      audioTables_[c].build(tableLengths_ + c * kAudioSymbols, kAudioSymbols);
+  } else {
+    mainTable_.build(tableLengths_, kMainSymbols);
+    distanceTable_.build(tableLengths_ + kMainSymbols, kDistanceSymbols);
+    lengthTable_.build(tableLengths_ + kMainSymbols + kDistanceSymbols, kLengthSymbols);
+  }
+  std::memcpy(previousLengths_, tableLengths_, sizeof(previousLengths_));
+}
+
+// ---- output --------------------------------------------------------------------------------
+
+void Rar20Decoder::copyMatch(uint32_t length, uint32_t distance) {
+  history_[historyIndex_++ & 3] = distance;
+  lastDistance_ = distance;
+  lastLength_ = length;
+  outputLeft_ -= length;
+
+  uint8_t* w = window_.get();
+  uint32_t dst = writePos_;
+  uint32_t src = (dst - distance) & kWindowMask;
+  if (dst + length <= kWindowSize && src + length <= kWindowSize) {
+    if (distance >= length) {
+      // Source does not run into the bytes being written (or lies ahead of them).
+      std::memmove(w + dst, w + src, length);
+    } else {
+      for (uint32_t i = 0; i < length; ++i) w[dst + i] = w[src + i];
+    }
+  } else {
+    for (uint32_t i = 0; i < length; ++i) w[(dst + i) & kWindowMask] = w[(src + i) & kWindowMask];
+  }
+  writePos_ = (dst + length) & kWindowMask;
+}
+
+void Rar20Decoder::flush() {
+  uint32_t pending = (writePos_ - flushPos_) & kWindowMask;
+  uint32_t& count = delivered_ != nullptr ? *delivered_ : droppedCount_;
+  if (uint64_t(count) + pending > outCapacity_) {
+    outputLeft_ = -1;  // would overrun the output buffer: stop, the CRC check fails the entry
+  } else if (pending != 0) {
+    if (out_ != nullptr) {
+      uint8_t* dest = out_ + count;
+      if (writePos_ >= flushPos_) {
+        std::memcpy(dest, window_.get() + flushPos_, pending);
+      } else {
+        uint32_t tail = kWindowSize - flushPos_;
+        std::memcpy(dest, window_.get() + flushPos_, tail);
+        std::memcpy(dest + tail, window_.get(), writePos_);
+      }
+    }
+    count += pending;
+  }
+  flushPos_ = writePos_;
+}
+
+// ---- main loop -----------------------------------------------------------------------------
+
+void Rar20Decoder::decodeAudioSymbol(int symbol) {
+  window_[writePos_] = AudioPredictor::decode(audioChannels_[currentChannel_], channelDelta_,
+                                              uint32_t(symbol));
+  writePos_ = (writePos_ + 1) & kWindowMask;
+  if (++currentChannel_ == channels_) currentChannel_ = 0;
+  --outputLeft_;
+}
+
+void Rar20Decoder::runMainLoop() {
+  uint8_t* w = window_.get();
+  while (outputLeft_ >= 0) {
+    if (bytePos() > kMainRefillAt) refillInput();
+    // Past the last packed byte only stale buffer bytes remain: the entry is corrupt or cut.
+    if (bitPos_ > validEnd_ * 8) break;
+    if (((flushPos_ - writePos_) & kWindowMask) < kFlushMargin && flushPos_ != writePos_) {
+      flush();
+      if (outputLeft_ < 0) break;
+    }
+
+    if (audio_) {
+      int s = decodeSymbol(audioTables_[currentChannel_]);
+      if (s == kAudioTableSwitch) {
+        readTables();
+      } else {
+        decodeAudioSymbol(s);
+      }
+      continue;
+    }
+
+    int s = decodeSymbol(mainTable_);
+    if (s < 256) {
+      w[writePos_] = uint8_t(s);
+      writePos_ = (writePos_ + 1) & kWindowMask;
+      --outputLeft_;
+    } else if (s >= kFirstMatch) {
+      int k = s - kFirstMatch;
+      uint32_t length = kLengthBase[k] + 3u;
+      if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
+      int d = decodeSymbol(distanceTable_);
+      uint32_t distance = kDistanceBase[d] + 1;
+      if (kDistanceBits[d] != 0) distance += readBits(kDistanceBits[d]);
+      if (distance >= 0x2000) {
+        length++;
+        if (distance >= 0x40000) length++;
+      }
+      copyMatch(length, distance);
+    } else if (s == kTableSwitch) {
+      readTables();
+    } else if (s == kRepeatLast) {
+      copyMatch(lastLength_, lastDistance_);
+    } else if (s < kFirstShort) {
+      uint32_t distance = history_[(historyIndex_ - uint32_t(s - kRepeatLast)) & 3];
+      int k = decodeSymbol(lengthTable_);
+      uint32_t length = kLengthBase[k] + 2u;
+      if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
+      if (distance >= 0x101) {
+        length++;
+        if (distance >= 0x2000) {
+          length++;
+          if (distance >= 0x40000) length++;
+        }
+      }
+      copyMatch(length, distance);
+    } else {
+      int k = s - kFirstShort;
+      uint32_t distance = kShortBase[k] + 1u + readBits(kShortBits[k]);
+      copyMatch(2, distance);
+    }
+  }
+}
+
+void Rar20Decoder::decodeEntry(MemoryFile& file, uint32_t packedSize, uint32_t unpackedSize,
+                               bool continues, uint8_t* out, uint32_t* delivered) {
+  file_ = &file;
+  packedLeft_ = packedSize;
+  out_ = out;
+  outCapacity_ = unpackedSize;
+  delivered_ = out != nullptr ? delivered : nullptr;
+  droppedCount_ = 0;
+
+  if (!continues) resetState();
+  fillInput();
+  if (!continues) readTables();
+
+  outputLeft_ = int64_t(unpackedSize) - 1;
+  runMainLoop();
+
+  // A table switch right after the last symbol prepares the tables of the next solid entry.
+  if (readTop_ >= bytePos() + 5) {
+    if (audio_) {
+      if (decodeSymbol(audioTables_[currentChannel_]) == kAudioTableSwitch) readTables();
+    } else {
+      if (decodeSymbol(mainTable_) == kTableSwitch) readTables();
+    }
+  }
+  flush();
+  file_ = nullptr;
+}
