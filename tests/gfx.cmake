@@ -1,0 +1,7 @@
+# Device layer: enumeration against a scripted Direct3D, device creation, gamma and the restore
+# path against a recording device.
+if(TARGET tw_gfx)
+  tarnwick_add_test(gfx_tests
+    SOURCES gfx_enumeration_test.cpp
+    LIBS tw_gfx)
+endif()
