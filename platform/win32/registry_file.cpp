@@ -8,7 +8,7 @@
 namespace regfile {
 namespace {
 
-constexpr size_t kHexBytesPerLine = 25;   // wrap long hex lists as an export does
+constexpr size_t kHexWrapColumn = 75;   // a hex line is continued once it is longer
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -171,12 +171,20 @@ void appendQuoted(std::string& out, std::string_view s) {
   out.push_back('"');
 }
 
+// Bytes as "xx,xx,...", continued on a new line (",\" then two spaces) before a line passes
+// 80 columns, as an export does.
 void appendHexList(std::string& out, const std::vector<BYTE>& data) {
+  size_t lineStart = out.rfind('\n') + 1;   // npos + 1 == 0
   char buf[4];
   for (size_t i = 0; i < data.size(); ++i) {
     std::snprintf(buf, sizeof buf, "%02x", data[i]);
     out += buf;
-    if (i + 1 < data.size()) out += ((i + 1) % kHexBytesPerLine == 0) ? ",\\\n  " : ",";
+    if (i + 1 == data.size()) break;
+    out.push_back(',');
+    if (out.size() - lineStart > kHexWrapColumn) {
+      out += "\\\n  ";
+      lineStart = out.size() - 2;
+    }
   }
 }
 
