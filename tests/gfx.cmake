@@ -2,6 +2,6 @@
 # path against a recording device.
 if(TARGET tw_gfx)
   tarnwick_add_test(gfx_tests
-    SOURCES gfx_enumeration_test.cpp
+    SOURCES gfx_enumeration_test.cpp gfx_device_test.cpp
     LIBS tw_gfx)
 endif()
