@@ -20,3 +20,14 @@ bool terminationRequested() { return gTerminate.load(std::memory_order_relaxed);
 void requestTermination() { gTerminate.store(true, std::memory_order_relaxed); }
 
 void clearTerminationRequest() { gTerminate.store(false, std::memory_order_relaxed); }
+
+// ---- the command line of GetCommandLineA ----
+#include "platform/win32/windows.h"
+
+namespace {
+std::string gCommandLine = "\"tarnwick3d\"";
+}
+
+void setCommandLine(const std::string& commandLine) { gCommandLine = commandLine; }
+
+LPSTR WINAPI GetCommandLineA() { return gCommandLine.data(); }

@@ -13,12 +13,18 @@ struct RuntimeOptions {
   bool hasSeed = false;          // --seed N given
   uint32_t seed = 0;             // --seed N: the scene's random seed
   std::string captureDir;        // --capture DIR: PNG of every presented frame (empty: none)
+  unsigned long hostWindow = 0;  // X11 window a host (XScreenSaver) gave us to draw in (0: none);
+                                 // from --window-id or -root with XSCREENSAVER_WINDOW
 };
 
 // The options of this process (defaults until the entry has parsed the command line).
 const RuntimeOptions& runtimeOptions();
 // Replaces the options; for tests and for the entry itself.
 void setRuntimeOptions(const RuntimeOptions& options);
+
+// Replaces what GetCommandLineA returns (the program path quoted, then the arguments); for the
+// entry itself and for tests.
+void setCommandLine(const std::string& commandLine);
 
 // True once SIGTERM or SIGINT arrived; the frame loops end the run through their orderly
 // shutdown when they see it. GetMessageA returns promptly once it is set.
