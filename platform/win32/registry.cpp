@@ -187,7 +187,10 @@ LSTATUS flushPending() {
       regfile::Key& key = regfile::addKey(document, change.path);
       for (const regfile::Value& v : change.values) regfile::setValue(key.values, v);
     }
-    if (replaceFile(path, dirFd, regfile::format(document), nullptr, mode)) {
+    std::string text = regfile::format(document);
+    if (text.size() > regfile::kMaxFileBytes) {
+      status = ERROR_OUTOFMEMORY;   // a file this large would not be read back
+    } else if (replaceFile(path, dirFd, text, nullptr, mode)) {
       gPending.keys.clear();
       for (KeyHandle* h : gHandles) h->dirty = false;
     } else {
