@@ -199,6 +199,9 @@ bool ensureVideo() {
     return false;
   }
   gSdlThread = std::this_thread::get_id();
+  // Keep the GL library loaded for the whole run: windows come and go (the preview, one per
+  // monitor), and a library unloaded between them would be loaded again each time.
+  SDL_GL_LoadLibrary(nullptr);
   return true;
 }
 
