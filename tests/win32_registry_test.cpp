@@ -122,6 +122,24 @@ TEST(RegistryFile, ReadsWhatIsValidLineByLine) {
   EXPECT_EQ(noHeader.document.keys[0].values.size(), 1u);
 }
 
+// Reading finds sections and values through an index (a 16 MiB file of tiny sections would take
+// hours with linear lookups); a late section or value in other case still merges with the first.
+TEST(RegistryFile, ManySmallSectionsAndValuesAreReadWhole) {
+  constexpr int kCount = 20000;
+  std::string text = std::string(regfile::kHeader) + "\n\n";
+  for (int i = 0; i < kCount; ++i) text += "[HKEY_CURRENT_USER\\S\\K" + std::to_string(i) + "]\n";
+  text += "[hkey_current_user\\s\\k0]\n";
+  for (int i = 0; i < kCount; ++i) text += "\"V" + std::to_string(i) + "\"=hex:\n";
+  text += "\"v0\"=dword:00000001\n";
+  regfile::ParseResult r = regfile::parse(text);
+  EXPECT_TRUE(r.clean);
+  ASSERT_EQ(r.document.keys.size(), size_t(kCount));
+  const auto& values = r.document.keys[0].values;
+  ASSERT_EQ(values.size(), size_t(kCount));
+  EXPECT_EQ(values[0], (regfile::Value{"V0", REG_DWORD, bytes({1, 0, 0, 0})}));
+  EXPECT_EQ(values.back().name, "V" + std::to_string(kCount - 1));
+}
+
 TEST(RegistryFile, FormatRoundTripsEveryTypeAndWrapsLongHex) {
   std::vector<BYTE> blob(100);
   for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<BYTE>(i * 7);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <unordered_map>
 
 namespace regfile {
 namespace {
@@ -215,6 +216,44 @@ void appendValue(std::string& out, const Value& v) {
   out.push_back('\n');
 }
 
+std::string folded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = lowerAscii(c);
+  return out;
+}
+
+// Hash lookups of keys and values by folded name while a file is read, so that a large file
+// of many small sections or values parses in linear time.
+class DocumentBuilder {
+ public:
+  explicit DocumentBuilder(Document& document) : document_(document) {}
+
+  size_t key(std::string_view path) {
+    auto [it, added] = keys_.try_emplace(folded(path), document_.keys.size());
+    if (added) {
+      document_.keys.push_back(Key{std::string(path), {}});
+      values_.emplace_back();
+    }
+    return it->second;
+  }
+
+  void set(size_t keyIndex, Value value) {
+    std::vector<Value>& values = document_.keys[keyIndex].values;
+    auto [it, added] = values_[keyIndex].try_emplace(folded(value.name), values.size());
+    if (added) {
+      values.push_back(std::move(value));
+    } else {
+      values[it->second].type = value.type;
+      values[it->second].data = std::move(value.data);
+    }
+  }
+
+ private:
+  Document& document_;
+  std::unordered_map<std::string, size_t> keys_;
+  std::vector<std::unordered_map<std::string, size_t>> values_;
+};
+
 }  // namespace
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
@@ -244,7 +283,8 @@ ParseResult parse(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);   // UTF-8 byte order mark
 
   bool first = true;
-  Key* current = nullptr;   // null before any section or under a malformed one
+  DocumentBuilder builder(result.document);
+  std::optional<size_t> current;   // none before any section or under a malformed one
   std::string logical;
   while (!text.empty()) {
     std::string_view line = trimRight(trimLeft(nextLine(text)));
@@ -259,12 +299,12 @@ ParseResult parse(std::string_view text) {
       std::string_view path = line.substr(1);
       if (!path.empty() && path.back() == ']') path.remove_suffix(1);
       if (line.back() != ']' || line.size() < 2 || !isValidKeyPath(path)) {
-        current = nullptr;
+        current.reset();
         result.clean = false;
         ++result.ignoredLines;
         continue;
       }
-      current = &addKey(result.document, path);
+      current = builder.key(path);
       continue;
     }
 
@@ -291,7 +331,7 @@ ParseResult parse(std::string_view text) {
       ++result.ignoredLines;
       continue;
     }
-    setValue(current->values, std::move(*value));
+    builder.set(*current, std::move(*value));
   }
   return result;
 }
