@@ -7,6 +7,7 @@
 // and replaces the file atomically, so keys and values other programs wrote are kept. Reading
 // never writes. A file that does not parse cleanly is copied to registry.reg.bad before it is
 // replaced; a file that cannot be read at all is never replaced.
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -159,6 +160,23 @@ bool replaceFile(const std::string& path, int dirFd, const std::string& text,
   return true;
 }
 
+// Temporary files ("registry.reg.XXXXXX", "registry.reg.bad.XXXXXX") exist only while a
+// writer holds the directory lock, so any found under the lock were left by a crash.
+void removeStaleTemporaries(const std::string& dir) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* e = readdir(d)) {
+    std::string_view name(e->d_name);
+    for (std::string_view prefix : {"registry.reg.bad.", "registry.reg."}) {
+      if (name.size() == prefix.size() + 6 && name.substr(0, prefix.size()) == prefix) {
+        unlinkat(dirfd(d), e->d_name, 0);
+        break;
+      }
+    }
+  }
+  closedir(d);
+}
+
 // Applies every pending change to the file. Called with gMutex held.
 LSTATUS flushPending() {
   if (gPending.keys.empty()) return ERROR_SUCCESS;
@@ -170,6 +188,7 @@ LSTATUS flushPending() {
   while (flock(dirFd, LOCK_EX) != 0 && errno == EINTR) {
   }
 
+  removeStaleTemporaries(dir);
   std::string path = dir + "/registry.reg";
   LoadedFile file = loadFile(path);
   LSTATUS status = ERROR_SUCCESS;
