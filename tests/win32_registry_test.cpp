@@ -311,8 +311,9 @@ TEST_F(Registry, QueriesFollowWindowsSizeRules) {
               c.status);
     EXPECT_EQ(size, c.sizeOut);
     EXPECT_EQ(buffer, c.bufferOut);
-    if (c.status == ERROR_SUCCESS || c.status == ERROR_MORE_DATA)
+    if (c.status == ERROR_SUCCESS || c.status == ERROR_MORE_DATA) {
       EXPECT_EQ(type, std::string(c.name) == "Eight" ? DWORD(REG_BINARY) : DWORD(REG_DWORD));
+    }
   }
   RegCloseKey(key);
 }
