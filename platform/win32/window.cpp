@@ -189,6 +189,8 @@ bool ensureVideo() {
   // a click on an unfocused saver window must still reach it.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // We are the screensaver: SDL must not inhibit the desktop's screen saving (it does by default).
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   // Painted windows (the preview picture) use the driver's own framebuffer, never a renderer
   // that would put a second GL context on the window.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
