@@ -964,7 +964,7 @@ void DeviceGL::applyUniforms() {
 GLuint DeviceGL::samplerFor(int stage) {
   const auto& ss = stageStates_[stage];
   bool mipmapped = textures_[stage] && textures_[stage]->levels() > 1;
-  DWORD mip = mipmapped ? ss[D3DTSS_MIPFILTER] : D3DTEXF_NONE;
+  DWORD mip = mipmapped ? ss[D3DTSS_MIPFILTER] : DWORD(D3DTEXF_NONE);
   auto linear = [](DWORD f) { return f == D3DTEXF_LINEAR || f == D3DTEXF_ANISOTROPIC; };
   uint64_t key = uint64_t(ss[D3DTSS_ADDRESSU] & 7) | uint64_t(ss[D3DTSS_ADDRESSV] & 7) << 3 |
                  uint64_t(linear(ss[D3DTSS_MAGFILTER])) << 6 | uint64_t(linear(ss[D3DTSS_MINFILTER])) << 7 |
