@@ -104,6 +104,26 @@ TEST_F(Device, ResetToAnotherSizeResizesTheBackBufferAndViewport) {
   back->Release();
 }
 
+// Full screen at a size the window is not (and no display mode of that size exists on the
+// offscreen driver), or windowed at another size: the device still renders at the asked size and
+// presents the picture scaled to the window.
+TEST_F(Device, BackBufferOfAnotherSizeStillPresents) {
+  for (BOOL windowed : {FALSE, TRUE}) {
+    SCOPED_TRACE(windowed ? "windowed" : "full screen");
+    D3DPRESENT_PARAMETERS other = d3d8test::fullScreenParameters(48, 40);
+    other.Windowed = windowed;
+    ASSERT_EQ(device->Reset(&other), D3D_OK);
+    EXPECT_EQ(other.BackBufferWidth, 48u);
+    useVertexColour();
+    clear(0xFF000000);
+    drawQuad(0, 0, 24, 40, 0xFFFF0000);
+    EXPECT_RGB_NEAR(pixel(23, 39), 255, 0, 0);
+    EXPECT_RGB_NEAR(pixel(24, 0), 0, 0, 0);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+  }
+}
+
 // Reads an 8-bit RGB or RGBA PNG into 0x00RRGGBB pixels.
 std::vector<uint32_t> readPng(const std::string& path, UINT& w, UINT& h) {
   std::vector<uint32_t> out;
