@@ -1,6 +1,9 @@
 // saver_app.cpp — start-up, dispatch by run mode, the frame loop, the frame step and shutdown.
 #include "shell/saver_app.h"
 
+#include "gfx/default_frame.h"
+#include "gfx/device_restore.h"
+#include "gfx/device_setup.h"
 #include "platform/runtime.h"
 #include "shell/command_line.h"
 
@@ -157,6 +160,16 @@ HRESULT SaverApp::frameStep() {
   double elapsed = now - static_cast<double>(lastFrameTime);
   lastFrameTime = static_cast<float>(timeGetTime());
   if (elapsed < 0) elapsed = 0;
+
+  // A lost device skips the frame; one that can be reset is restored, and the clock restarts so
+  // the time spent lost never reaches the scene as one step.
+  const HRESULT state = checkDevice(device, presentParameters, deviceList.log, [this] {
+    initDeviceObjects(device);
+    presentParity = 1;
+    lastFrameTime = static_cast<float>(timeGetTime());
+  });
+  if (state < 0) return state;
+
   frameMove(device, static_cast<float>(elapsed));
   render(device);
   presentParity = 1 - presentParity;
@@ -173,6 +186,7 @@ int SaverApp::interruptSaver() {
 
 void SaverApp::shutdownSaver() {
   stopSound();
+  if (device) restoreIdentityGamma(device);   // undo the gamma setting whatever it was
   releaseAllTextures();
   finalCleanup();
   releaseDevice();
@@ -186,20 +200,47 @@ LRESULT SaverApp::defaultWindowProc(HWND window, UINT message, WPARAM wParam, LP
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// ---- default drawing hooks; the device layer gives them their pictures ----
-void SaverApp::initDeviceObjects(IDirect3DDevice8*) {}
+// ---- default drawing hooks: standing state, a fixed view, a blue frame ----
+void SaverApp::initDeviceObjects(IDirect3DDevice8* d3dDevice) { setDefaultDeviceState(d3dDevice); }
 void SaverApp::showLoadingScreen(IDirect3DDevice8*) {}
-void SaverApp::frameMove(IDirect3DDevice8*, float) {}
-void SaverApp::render(IDirect3DDevice8*) {}
+void SaverApp::frameMove(IDirect3DDevice8* d3dDevice, float) { setDefaultView(d3dDevice); }
+void SaverApp::render(IDirect3DDevice8* d3dDevice) {
+  drawDefaultFrame(d3dDevice, nullptr);   // the overlay joins when the clock and counter exist
+}
 
-// ---- steps of the device, dialog and password layers ----
-// Until those layers are linked in, the run behaves as on a system that offers no Direct3D
-// device yet: start-up succeeds, no device is made, and the frame loop idles.
-bool SaverApp::createDirect3D() { return true; }
-void SaverApp::chooseDisplayMode() {}
+// ---- steps of the device layer ----
+bool SaverApp::createDirect3D() {
+  deviceList.log = [this](const char* text) { runLog.line(text); };
+  return deviceList.createDirect3D() == 0;
+}
+
+// Chooses the stored mode (or keeps the smallest) and copies the choice back into the settings.
+void SaverApp::chooseDisplayMode() {
+  deviceList.chooseMode(static_cast<uint32_t>(settings.width), static_cast<uint32_t>(settings.height),
+                        static_cast<uint32_t>(settings.bitCount),
+                        static_cast<uint32_t>(settings.antialiasing));
+  settings.width = static_cast<int32_t>(deviceList.selectedWidth);
+  settings.height = static_cast<int32_t>(deviceList.selectedHeight);
+  settings.bitCount = static_cast<int32_t>(formatBitDepth(deviceList.selectedFormat));
+  settings.antialiasing = static_cast<int32_t>(deviceList.selectedMultisample);
+}
+
+// 0 with the device made, its objects set up and the loading screen shown; 1 without a desktop
+// mode (desktop settings on); 2 without any device.
+int SaverApp::createDevice() {
+  const DeviceOptions options{settings.useDesktopSettings != 0, settings.gamma, windowedDebug};
+  const int result = ::createDevice(deviceList, mainWindow, options, presentParameters, &device);
+  if (result != deviceCreated) return result;
+  initDeviceObjects(device);
+  runLog.line("Init D3D_Device Complete");
+  showLoadingScreen(device);
+  return 0;
+}
+
+void SaverApp::releaseDevice() { ::releaseDevice(deviceList, device); }
+
+// ---- steps of the dialog and password layers, and the textures ----
 void SaverApp::showConfigDialog() {}
 void SaverApp::changePassword() {}
-int SaverApp::createDevice() { return 0; }
-void SaverApp::releaseDevice() { device = nullptr; }
 void SaverApp::loadDigitTextures() {}
 void SaverApp::releaseAllTextures() {}

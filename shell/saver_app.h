@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "gfx/device_list.h"
 #include "platform/win32/windows.h"
 #include "shell/run_log.h"
 #include "shell/run_mode.h"
@@ -88,6 +89,7 @@ class SaverApp {
   BOOL(WINAPI* passwordCheck)(HWND) = nullptr;
   SaverSettings settings;
   bool effectsAllowed = true;
+  DeviceList deviceList;
   IDirect3DDevice8* device = nullptr;
   uint8_t overlayColour[3] = {255, 255, 255};
   int32_t presentParity = 1;
@@ -96,12 +98,14 @@ class SaverApp {
   float lastFrameTime = 0.0f;
   HBITMAP previewPicture = nullptr;
   int32_t mouseMoveCountdown = 30;
+  D3DPRESENT_PARAMETERS presentParameters = {};   // kept for the run: a reset uses them again
   bool loggingEnabled = false;
   RunLog runLog;
 
  protected:
-  // Steps that the device, dialog and password layers provide; until they exist these report
-  // what a system without them would.
+  // Steps of the device layer: the Direct3D object and its device list, the mode choice (copied
+  // back into the settings), the device and its release. The dialog and password steps report
+  // what a system without them would until those layers exist.
   bool createDirect3D();
   void chooseDisplayMode();
   void showConfigDialog();

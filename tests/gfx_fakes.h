@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -16,6 +17,7 @@ struct FakeDevice : IDirect3DDevice8 {
   std::deque<HRESULT> cooperativeLevels;   // answered in order; D3D_OK once empty
   int resets = 0;
   D3DPRESENT_PARAMETERS lastReset{};
+  std::function<void()> onReset;           // runs inside Reset (a slow driver, say)
   D3DGAMMARAMP gamma{};
   std::vector<DWORD> gammaFlags;
   int clears = 0, beginScenes = 0, endScenes = 0, presents = 0;
@@ -41,6 +43,7 @@ struct FakeDevice : IDirect3DDevice8 {
     ++resets;
     lastReset = *p;
     events.push_back("reset");
+    if (onReset) onReset();
     return D3D_OK;
   }
   HRESULT Present(const RECT*, const RECT*, HWND, const RGNDATA*) override {
