@@ -15,6 +15,8 @@
 namespace {
 
 struct RecordingApp : SaverApp {
+  using SaverApp::chooseDisplayMode;
+  using SaverApp::createDevice;
   std::vector<float> elapsed;   // one per frameMove
   int initialisations = 0;
   void frameMove(IDirect3DDevice8* d, float ms) override {
@@ -97,6 +99,67 @@ TEST_F(FrameStep, ShutdownSetsTheIdentityRampBackAndReleasesTheDevice) {
   EXPECT_EQ(device.references, 0u);
   EXPECT_TRUE(app.quitFlag);
   EXPECT_EQ(app.frameStep(), E_FAIL);   // no device: nothing to draw
+}
+
+FakeDirect3D* gScripted = nullptr;
+IDirect3D8* WINAPI scriptedCreate(UINT) { return gScripted; }
+
+TEST_F(FrameStep, ChosenModeIsCopiedBackIntoTheSettings) {
+  FakeDirect3D d3d;
+  FakeAdapter adapter = typicalAdapter();
+  adapter.multisampleTypes = {0, 4};
+  d3d.adapters = {adapter};
+  gScripted = &d3d;
+  ASSERT_EQ(app.deviceList.createDirect3D(scriptedCreate), 0);
+
+  struct Case {
+    int32_t width, height, bits, antialiasing;       // stored
+    int32_t chosenWidth, chosenHeight, chosenAntialiasing;
+  } cases[] = {
+      {800, 600, 16, 4, 800, 600, 4},
+      {1024, 768, 32, 2, 800, 600, 4},   // no such mode or type: the previous choice stays
+      {640, 480, 32, 0, 640, 480, 0},
+  };
+  for (const Case& c : cases) {
+    app.settings.width = c.width;
+    app.settings.height = c.height;
+    app.settings.bitCount = c.bits;
+    app.settings.antialiasing = c.antialiasing;
+    app.chooseDisplayMode();
+    EXPECT_EQ(app.settings.width, c.chosenWidth);
+    EXPECT_EQ(app.settings.height, c.chosenHeight);
+    EXPECT_EQ(app.settings.antialiasing, c.chosenAntialiasing);
+    EXPECT_EQ(app.settings.bitCount, app.deviceList.selectedFormat == D3DFMT_X8R8G8B8 ? 32 : 16);
+  }
+  EXPECT_EQ(app.settings.bitCount, 32);
+  app.deviceList.direct3D = nullptr;
+}
+
+TEST_F(FrameStep, CreateDeviceInitialisesTheDeviceObjectsOrReportsNone) {
+  FakeDirect3D d3d;
+  d3d.adapters = {typicalAdapter()};
+  FakeDevice created;
+  d3d.device = &created;
+  gScripted = &d3d;
+  ASSERT_EQ(app.deviceList.createDirect3D(scriptedCreate), 0);
+  log.clear();
+  app.settings.useDesktopSettings = 0;
+  app.settings.gamma = 200;
+  app.device = nullptr;
+
+  ASSERT_EQ(app.createDevice(), 0);
+  EXPECT_EQ(app.device, &created);
+  EXPECT_EQ(app.initialisations, 1);
+  EXPECT_EQ(created.gamma.red[0], 38325);
+  EXPECT_EQ(created.renderStates[D3DRS_ALPHAREF], 32u);   // the default standing state
+  EXPECT_EQ(log, (std::vector<std::string>{"Create D3D_Device Complete"}));
+
+  d3d.failCreations = 2;
+  app.device = nullptr;
+  EXPECT_EQ(app.createDevice(), 2);
+  EXPECT_EQ(app.device, nullptr);
+  EXPECT_EQ(app.initialisations, 1);
+  app.deviceList.direct3D = nullptr;
 }
 
 }  // namespace
