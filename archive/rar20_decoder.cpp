@@ -18,8 +18,9 @@ Rar20Decoder::Rar20Decoder() = default;
 Rar20Decoder::~Rar20Decoder() = default;
 
 bool Rar20Decoder::allocate() {
-  // Zeroed, so that even an entry that claims to continue a predecessor reads defined bytes.
-  window_.reset(new (std::nothrow) uint8_t[kWindowSize]());
+  // Not cleared: bytes never written since the last reset read as zero through copyMatch.
+  window_.reset(new (std::nothrow) uint8_t[kWindowSize]);
+  written_ = 0;
   return window_ != nullptr;
 }
 
@@ -31,7 +32,7 @@ void Rar20Decoder::resetState() {
   historyIndex_ = 0;
   lastDistance_ = 0;
   lastLength_ = 0;
-  std::memset(window_.get(), 0, kWindowSize);
+  written_ = 0;  // the window now reads as all zero
   std::memset(previousLengths_, 0, sizeof(previousLengths_));
   writePos_ = 0;
   flushPos_ = 0;
@@ -131,7 +132,13 @@ void Rar20Decoder::copyMatch(uint32_t length, uint32_t distance) {
   uint8_t* w = window_.get();
   uint32_t dst = writePos_;
   uint32_t src = (dst - distance) & kWindowMask;
-  if (dst + length <= kWindowSize && src + length <= kWindowSize) {
+  if (distance > written_) {
+    // Reaches back before everything written since the reset: those bytes are zero.
+    for (uint32_t i = 0; i < length; ++i) {
+      int64_t from = int64_t(written_) + i - distance;
+      w[(dst + i) & kWindowMask] = from < 0 ? 0 : w[(src + i) & kWindowMask];
+    }
+  } else if (dst + length <= kWindowSize && src + length <= kWindowSize) {
     if (distance >= length) {
       // Source does not run into the bytes being written (or lies ahead of them).
       std::memmove(w + dst, w + src, length);
@@ -142,6 +149,7 @@ void Rar20Decoder::copyMatch(uint32_t length, uint32_t distance) {
     for (uint32_t i = 0; i < length; ++i) w[(dst + i) & kWindowMask] = w[(src + i) & kWindowMask];
   }
   writePos_ = (dst + length) & kWindowMask;
+  written_ += length;
 }
 
 void Rar20Decoder::flush() {
@@ -171,6 +179,7 @@ void Rar20Decoder::decodeAudioSymbol(int symbol) {
   window_[writePos_] = AudioPredictor::decode(audioChannels_[currentChannel_], channelDelta_,
                                               uint32_t(symbol));
   writePos_ = (writePos_ + 1) & kWindowMask;
+  ++written_;
   if (++currentChannel_ == channels_) currentChannel_ = 0;
   --outputLeft_;
 }
@@ -200,6 +209,7 @@ void Rar20Decoder::runMainLoop() {
     if (s < 256) {
       w[writePos_] = uint8_t(s);
       writePos_ = (writePos_ + 1) & kWindowMask;
+      ++written_;
       --outputLeft_;
     } else if (s >= kFirstMatch) {
       int k = s - kFirstMatch;

@@ -68,6 +68,7 @@ class Rar20Decoder {
   std::unique_ptr<uint8_t[]> window_;
   uint32_t writePos_ = 0;
   uint32_t flushPos_ = 0;
+  uint64_t written_ = 0;  // bytes written since the last reset; older positions read as zero
 
   // Input
   uint8_t input_[kInputSize + 16] = {};

@@ -128,16 +128,30 @@ TEST_F(ArchivePackerTest, StoredAndSolidArchivesReadBackInBothReaders) {
   expectOurReaderReads(archive, corpus());
   expectUnarExtracts(archive, corpus(), "stored");
 
-  // Solid, with the empty entry in the middle of the stream and an audio entry before LZ ones.
+  // Solid, with the empty entry in the middle of the stream, an audio entry before LZ ones and a
+  // short entry right after the one it repeats.
   std::vector<SampleFile> files;
   for (const SampleFile& f : corpus())
     if (f.data.size() < 300000) files.push_back(f);
   std::swap(files[0], files[2]);
+  // A small entry that the tables in force could code on their own.
+  files.insert(files.begin() + 1, {"Data/again.txt", std::vector<uint8_t>(files[0].data.begin(), files[0].data.begin() + 40)});
   ArchiveWriterOptions solid;
   solid.solid = true;
   archive = pack(solid, files);
   expectOurReaderReads(archive, files);
   expectUnarExtracts(archive, files, "solid");
+}
+
+TEST_F(ArchivePackerTest, EntriesEndingAtAnyBitReadBackInUnar) {
+  // unar reads ahead of an entry's last code; the last code may end anywhere in its byte.
+  const std::vector<uint8_t>& story = corpus()[2].data;
+  std::vector<SampleFile> files;
+  for (size_t n = 1000; n < 1240; n += 8)
+    files.push_back({"prefix" + std::to_string(n), std::vector<uint8_t>(story.begin(), story.begin() + long(n))});
+  std::vector<uint8_t> archive = pack(ArchiveWriterOptions{}, files);
+  expectOurReaderReads(archive, files);
+  expectUnarExtracts(archive, files, "prefixes");
 }
 
 TEST_F(ArchivePackerTest, EtalonPacksNoLargerThanGzip) {

@@ -16,6 +16,7 @@ constexpr uint32_t kSegment = 1u << 18;  // bytes parsed together and coded with
 constexpr uint32_t kNiceLength = 128;    // a match this long is taken without weighing the others
 constexpr uint32_t kMaxCopy = 260;
 constexpr float kUnseenPrice = 14.0f;    // price of a symbol the previous codes left out
+constexpr size_t kLookaheadPadding = 3;  // zero bytes after the last code of an entry
 
 // Length table slot of an adjusted length 0…255.
 struct LengthSlots {
@@ -398,8 +399,12 @@ void Rar20Encoder::encodeLz(uint32_t begin, uint32_t end, bool switchFirst, Stre
     prices.initial();
   }
   std::vector<Token> tokens;
-  bool mustSendTables = !switchFirst;  // a fresh entry starts with its tables
-  bool canReuse = switchFirst && s.haveTables && !s.audio;
+  // A fresh entry starts with its tables. A continuing one starts with a table switch too:
+  // unar takes the first symbol of a continuing entry as the switch that may follow the
+  // previous entry, so the tables in force are never reused across an entry boundary.
+  bool mustSendTables = true;
+  bool switchNext = switchFirst;
+  bool canReuse = false;
 
   for (uint32_t segBegin = begin; segBegin < end;) {
     uint32_t segEnd = std::min(end, segBegin + kSegment);
@@ -483,10 +488,11 @@ void Rar20Encoder::encodeLz(uint32_t begin, uint32_t end, bool switchFirst, Stre
       }
     }
     if (send) {
-      if (!mustSendTables) writeTableSwitch(out, s);
+      if (switchNext) writeTableSwitch(out, s);
       writeTables(out, s, false, 1, lengths, kLzTableSize);
     }
     mustSendTables = false;
+    switchNext = true;
     canReuse = true;
 
     Writer writer(s);
@@ -593,5 +599,8 @@ std::vector<uint8_t> Rar20Encoder::encodeEntry(const uint8_t* data, size_t size,
     }
   }
   state_ = bestState;
+  // Readers look a few bytes ahead of the last code; give them bytes to look at. Three keep the
+  // reader's trailing table-switch test (five bytes ahead) from firing.
+  best.insert(best.end(), kLookaheadPadding, 0);
   return best;
 }
