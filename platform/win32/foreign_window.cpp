@@ -25,6 +25,22 @@ int trapError(Display*, XErrorEvent*) {
   return 0;
 }
 
+// Once we draw inside a window of someone else's, that window (and ours in it) can vanish at
+// any moment, and SDL's next request on it fails with BadWindow or BadDrawable. Xlib's default
+// handler would end the process for that; those errors are dropped, every other one goes on to
+// the handler that was there before.
+XErrorHandler gPreviousHandler = nullptr;
+int tolerateVanishedWindows(Display* d, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+  return gPreviousHandler ? gPreviousHandler(d, error) : 0;
+}
+void installTolerantHandler() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  gPreviousHandler = XSetErrorHandler(tolerateVanishedWindows);
+}
+
 // Our own connection to the X server named by $DISPLAY (SDL keeps its own).
 Display* display() {
   if (!gDisplayTried) {
@@ -116,6 +132,7 @@ bool createForeignChild(Window& window, unsigned long parent, int x, int y, int 
     std::fprintf(stderr, "tarnwick3d: cannot make a window inside 0x%lx\n", parent);
     return false;
   }
+  installTolerantHandler();
   SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
   window.sdl = SDL_CreateWindowFrom(reinterpret_cast<void*>(child));
   if (!window.sdl) {
@@ -131,11 +148,38 @@ bool createForeignChild(Window& window, unsigned long parent, int x, int y, int 
   return true;
 }
 
+void pumpForeignEvents() {
+  if (!gDisplay) return;
+  while (XPending(gDisplay) > 0) {
+    XEvent event;
+    XNextEvent(gDisplay, &event);
+    if (event.type != Expose && event.type != DestroyNotify) continue;
+    ::Window id = event.type == Expose ? event.xexpose.window : event.xdestroywindow.window;
+    for (HWND h : allWindows()) {
+      Window* w = findWindow(h);
+      if (!w || w->xWindow != id) continue;
+      if (event.type == Expose) {
+        w->needsPaint = true;
+      } else {
+        // The host destroyed its window and ours with it: the window ends as on Windows, with
+        // WM_DESTROY, and nothing is left to free on the server.
+        w->xWindow = 0;
+        DestroyWindow(h);
+      }
+    }
+  }
+}
+
 void destroyForeignChild(Window& window) {
   if (window.sdl) SDL_DestroyWindow(window.sdl);
   window.sdl = nullptr;
   Display* d = display();
-  if (!d || !window.xWindow) return;
+  if (!d) return;
+  if (!window.xWindow) {
+    XFreeColormap(d, window.xColormap);
+    window.xColormap = 0;
+    return;
+  }
   // The host may have destroyed its window (and ours with it) already.
   withErrorsTrapped(d, [&] {
     XDestroyWindow(d, window.xWindow);

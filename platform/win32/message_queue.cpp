@@ -162,8 +162,6 @@ void windowResized(Window& w, int width, int height) {
 void windowMoved(Window& w, int sdlX, int sdlY) {
   if (w.foreignParent) return;
   POINT origin = desktopOrigin();
-  RECT client{};
-  GetClientRect(w.handle, &client);
   // SDL reports the client's position; keep the outer rectangle around it.
   int frameLeft = 0, frameTop = 0;
   if ((w.style & WS_CAPTION) == WS_CAPTION) frameLeft = kFrameSide, frameTop = kFrameSide + kFrameCaption;
@@ -320,6 +318,7 @@ void pumpSdlEvents() {
   SDL_PumpEvents();
   SDL_Event e;
   while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) translate(e);
+  pumpForeignEvents();
   updateActivation();
 }
 

@@ -109,6 +109,9 @@ bool foreignWindowSize(unsigned long id, int* width, int* height);
 bool createForeignChild(Window& window, unsigned long parent, int x, int y, int width, int height,
                         bool visible);
 void destroyForeignChild(Window& window);
+// Reads our X connection: a foreign child exposed needs painting; one destroyed by its host
+// (with the host's window) is destroyed here too, so its WM_DESTROY ends the run.
+void pumpForeignEvents();
 
 // ---- monitors (monitors.cpp) ----
 // Desktop rectangle of the primary display (0, 0, width, height).
