@@ -1,6 +1,7 @@
 // rar20_decoder.cpp — RAR 2.0 decompression: input buffer, table transmission, main loop, audio, flush.
 #include "archive/rar20_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -185,66 +186,131 @@ void Rar20Decoder::decodeAudioSymbol(int symbol) {
 }
 
 void Rar20Decoder::runMainLoop() {
-  uint8_t* w = window_.get();
-  while (outputLeft_ >= 0) {
-    if (bytePos() > kMainRefillAt) refillInput();
+  // The hot state lives in locals: stores into the window could alias the members, which would
+  // reload them after every byte. They go back to the members around every slower step.
+  uint8_t* const w = window_.get();
+  uint32_t bitPos = bitPos_, writePos = writePos_;
+  int64_t left = outputLeft_;
+  uint64_t written = written_;
+  uint32_t validBits = validEnd_ * 8;
+  auto save = [&] {
+    bitPos_ = bitPos;
+    writePos_ = writePos;
+    outputLeft_ = left;
+    written_ = written;
+  };
+  auto load = [&] {
+    bitPos = bitPos_;
+    writePos = writePos_;
+    left = outputLeft_;
+    written = written_;
+    validBits = validEnd_ * 8;
+  };
+
+  while (left >= 0) {
+    if ((bitPos >> 3) > kMainRefillAt) {
+      save();
+      refillInput();
+      load();
+    }
     // Past the last packed byte only stale buffer bytes remain: the entry is corrupt or cut.
-    if (bitPos_ > validEnd_ * 8) break;
-    if (((flushPos_ - writePos_) & kWindowMask) < kFlushMargin && flushPos_ != writePos_) {
+    if (bitPos > validBits) break;
+    if (((flushPos_ - writePos) & kWindowMask) < kFlushMargin && flushPos_ != writePos) {
+      save();
       flush();
-      if (outputLeft_ < 0) break;
+      load();
+      if (left < 0) break;
     }
 
-    if (audio_) {
-      int s = decodeSymbol(audioTables_[currentChannel_]);
-      if (s == kAudioTableSwitch) {
-        readTables();
-      } else {
-        decodeAudioSymbol(s);
+    if (!audio_) {
+      // Literals run in a tight loop: the refill point, the end of the input, the flush margin
+      // and the entry's end are folded into two limits checked per symbol.
+      const uint32_t bitLimit = std::min<uint32_t>((kMainRefillAt + 1) * 8, validBits + 1);
+      uint32_t room = (flushPos_ - writePos) & kWindowMask;
+      if (room == 0) room = kWindowSize;
+      const int64_t byteLimit = std::min<int64_t>(int64_t(room) - kFlushMargin, left + 1);
+      int64_t n = 0;
+      int s;
+      // Up to 57 input bits held in a register; reloaded when fewer than 16 remain.
+      uint64_t buffer = 0;
+      uint32_t held = 0;
+      for (;;) {
+        if (held < 16) {
+          const uint8_t* p = input_ + (bitPos >> 3);
+          uint64_t word = 0;
+          for (int i = 0; i < 8; ++i) word = word << 8 | p[i];
+          buffer = word << (bitPos & 7);
+          held = 64 - (bitPos & 7);
+        }
+        uint32_t bits;
+        s = mainTable_.decode(uint32_t(buffer >> 48), bits);
+        buffer <<= bits;
+        held -= bits;
+        bitPos += bits;
+        if (s >= 256) break;
+        w[writePos] = uint8_t(s);
+        writePos = (writePos + 1) & kWindowMask;
+        if (++n >= byteLimit || bitPos >= bitLimit) {
+          s = -1;
+          break;
+        }
+      }
+      written += uint64_t(n);
+      left -= n;
+      if (s >= 0) {
+        save();
+        decodeMainSymbol(s);
+        load();
       }
       continue;
     }
 
-    int s = decodeSymbol(mainTable_);
-    if (s < 256) {
-      w[writePos_] = uint8_t(s);
-      writePos_ = (writePos_ + 1) & kWindowMask;
-      ++written_;
-      --outputLeft_;
-    } else if (s >= kFirstMatch) {
-      int k = s - kFirstMatch;
-      uint32_t length = kLengthBase[k] + 3u;
-      if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
-      int d = decodeSymbol(distanceTable_);
-      uint32_t distance = kDistanceBase[d] + 1;
-      if (kDistanceBits[d] != 0) distance += readBits(kDistanceBits[d]);
+    save();
+    int s = decodeSymbol(audioTables_[currentChannel_]);
+    if (s == kAudioTableSwitch) {
+      readTables();
+    } else {
+      decodeAudioSymbol(s);
+    }
+    load();
+  }
+  save();
+}
+
+void Rar20Decoder::decodeMainSymbol(int s) {
+  if (s >= kFirstMatch) {
+    int k = s - kFirstMatch;
+    uint32_t length = kLengthBase[k] + 3u;
+    if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
+    int d = decodeSymbol(distanceTable_);
+    uint32_t distance = kDistanceBase[d] + 1;
+    if (kDistanceBits[d] != 0) distance += readBits(kDistanceBits[d]);
+    if (distance >= 0x2000) {
+      length++;
+      if (distance >= 0x40000) length++;
+    }
+    copyMatch(length, distance);
+  } else if (s == kTableSwitch) {
+    readTables();
+  } else if (s == kRepeatLast) {
+    copyMatch(lastLength_, lastDistance_);
+  } else if (s < kFirstShort) {
+    uint32_t distance = history_[(historyIndex_ - uint32_t(s - kRepeatLast)) & 3];
+    int k = decodeSymbol(lengthTable_);
+    uint32_t length = kLengthBase[k] + 2u;
+    if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
+    if (distance >= 0x101) {
+      length++;
       if (distance >= 0x2000) {
         length++;
         if (distance >= 0x40000) length++;
       }
-      copyMatch(length, distance);
-    } else if (s == kTableSwitch) {
-      readTables();
-    } else if (s == kRepeatLast) {
-      copyMatch(lastLength_, lastDistance_);
-    } else if (s < kFirstShort) {
-      uint32_t distance = history_[(historyIndex_ - uint32_t(s - kRepeatLast)) & 3];
-      int k = decodeSymbol(lengthTable_);
-      uint32_t length = kLengthBase[k] + 2u;
-      if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
-      if (distance >= 0x101) {
-        length++;
-        if (distance >= 0x2000) {
-          length++;
-          if (distance >= 0x40000) length++;
-        }
-      }
-      copyMatch(length, distance);
-    } else {
-      int k = s - kFirstShort;
-      uint32_t distance = kShortBase[k] + 1u + readBits(kShortBits[k]);
-      copyMatch(2, distance);
     }
+    copyMatch(length, distance);
+  } else {
+    int k = s - kFirstShort;
+    uint32_t distance = kShortBase[k] + 1u + readBits(kShortBits[k]);
+    copyMatch(2, distance);
   }
 }
 

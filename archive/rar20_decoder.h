@@ -60,6 +60,7 @@ class Rar20Decoder {
 
   void readTables();
   void runMainLoop();
+  void decodeMainSymbol(int symbol);  // everything but a literal
   void decodeAudioSymbol(int symbol);
   void copyMatch(uint32_t length, uint32_t distance);
   void flush();
@@ -71,7 +72,7 @@ class Rar20Decoder {
   uint64_t written_ = 0;  // bytes written since the last reset; older positions read as zero
 
   // Input
-  uint8_t input_[kInputSize + 16] = {};
+  uint8_t input_[kInputSize + 16] = {};  // room past the end for look-ahead loads
   uint32_t bitPos_ = 0;   // byte position * 8 + bit position
   uint32_t readTop_ = 0;   // end of the last read, as the trailing table switch test sees it
   uint32_t validEnd_ = 0;  // end of the bytes actually read into the buffer
