@@ -22,8 +22,12 @@ build-check: deps
 	  -DTARNWICK_SANITIZE=ON -DTARNWICK_FUZZ=ON -DTARNWICK_BENCH=OFF
 	cmake --build build-check -j $(JOBS)
 
+# The tests' environment: headless drivers, leak suppressions for system libraries.
+TEST_ENV = SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+
 check: build-check
-	cd build-check && ctest --output-on-failure -j $(JOBS) --timeout 600
+	cd build-check && $(TEST_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=ON
