@@ -36,96 +36,85 @@ void upload(GLuint buffer, const std::vector<uint8_t>& copy, UINT begin, UINT en
 
 }  // namespace
 
+// ---- BufferStorageGL ------------------------------------------------------------------------------
+bool BufferStorageGL::create() {
+  buffer = createBuffer(length, usage);
+  if (!buffer) return false;
+  copy.assign(length, 0);
+  return true;
+}
+
+void BufferStorageGL::release() {
+  if (buffer) glDeleteBuffers(1, &buffer);
+  buffer = 0;
+}
+
+HRESULT BufferStorageGL::lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
+  if (!data) return D3DERR_INVALIDCALL;
+  *data = nullptr;
+  if (locked || !lockRange(length, offset, size)) return D3DERR_INVALIDCALL;
+  locked = true;
+  if (flags & D3DLOCK_READONLY) {
+    dirtyBegin = dirtyEnd = 0;
+  } else {
+    dirtyBegin = offset;
+    dirtyEnd = offset + size;
+  }
+  *data = copy.data() + offset;
+  return D3D_OK;
+}
+
+HRESULT BufferStorageGL::unlock(bool contextCurrent) {
+  if (!locked) return D3DERR_INVALIDCALL;
+  locked = false;
+  if (dirtyEnd > dirtyBegin && buffer && contextCurrent) upload(buffer, copy, dirtyBegin, dirtyEnd);
+  return D3D_OK;
+}
+
 // ---- VertexBufferGL -------------------------------------------------------------------------------
 VertexBufferGL::VertexBufferGL(DeviceGL* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : DeviceResource(device), length_(length), usage_(usage), fvf_(fvf), pool_(pool) {}
+    : DeviceResource(device), fvf_(fvf), pool_(pool) {
+  storage_.length = length;
+  storage_.usage = usage;
+}
 
 VertexBufferGL::~VertexBufferGL() {
   if (device()) {
     device()->forgetBuffer(this);
-    if (buffer_ && makeCurrent()) glDeleteBuffers(1, &buffer_);
+    if (storage_.buffer && makeCurrent()) storage_.release();
   }
 }
 
-bool VertexBufferGL::create() {
-  if (!makeCurrent()) return false;
-  buffer_ = createBuffer(length_, usage_);
-  if (!buffer_) return false;
-  copy_.assign(length_, 0);
-  return true;
-}
-
-void VertexBufferGL::releaseGL() {
-  if (buffer_) glDeleteBuffers(1, &buffer_);
-  buffer_ = 0;
-}
-
+bool VertexBufferGL::create() { return makeCurrent() && storage_.create(); }
+void VertexBufferGL::releaseGL() { storage_.release(); }
 HRESULT VertexBufferGL::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
-  if (!data) return D3DERR_INVALIDCALL;
-  *data = nullptr;
-  if (locked_ || !lockRange(length_, offset, size)) return D3DERR_INVALIDCALL;
-  locked_ = true;
-  if (flags & D3DLOCK_READONLY) {
-    dirtyBegin_ = dirtyEnd_ = 0;
-  } else {
-    dirtyBegin_ = offset;
-    dirtyEnd_ = offset + size;
-  }
-  *data = copy_.data() + offset;
-  return D3D_OK;
+  return storage_.lock(offset, size, data, flags);
 }
-
 HRESULT VertexBufferGL::Unlock() {
-  if (!locked_) return D3DERR_INVALIDCALL;
-  locked_ = false;
-  if (dirtyEnd_ > dirtyBegin_ && buffer_ && makeCurrent()) upload(buffer_, copy_, dirtyBegin_, dirtyEnd_);
-  return D3D_OK;
+  return storage_.unlock(storage_.locked && storage_.buffer && makeCurrent());
 }
 
 // ---- IndexBufferGL --------------------------------------------------------------------------------
 IndexBufferGL::IndexBufferGL(DeviceGL* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : DeviceResource(device), length_(length), usage_(usage), format_(format), pool_(pool) {}
+    : DeviceResource(device), format_(format), pool_(pool) {
+  storage_.length = length;
+  storage_.usage = usage;
+}
 
 IndexBufferGL::~IndexBufferGL() {
   if (device()) {
     device()->forgetBuffer(this);
-    if (buffer_ && makeCurrent()) glDeleteBuffers(1, &buffer_);
+    if (storage_.buffer && makeCurrent()) storage_.release();
   }
 }
 
-bool IndexBufferGL::create() {
-  if (!makeCurrent()) return false;
-  buffer_ = createBuffer(length_, usage_);
-  if (!buffer_) return false;
-  copy_.assign(length_, 0);
-  return true;
-}
-
-void IndexBufferGL::releaseGL() {
-  if (buffer_) glDeleteBuffers(1, &buffer_);
-  buffer_ = 0;
-}
-
+bool IndexBufferGL::create() { return makeCurrent() && storage_.create(); }
+void IndexBufferGL::releaseGL() { storage_.release(); }
 HRESULT IndexBufferGL::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
-  if (!data) return D3DERR_INVALIDCALL;
-  *data = nullptr;
-  if (locked_ || !lockRange(length_, offset, size)) return D3DERR_INVALIDCALL;
-  locked_ = true;
-  if (flags & D3DLOCK_READONLY) {
-    dirtyBegin_ = dirtyEnd_ = 0;
-  } else {
-    dirtyBegin_ = offset;
-    dirtyEnd_ = offset + size;
-  }
-  *data = copy_.data() + offset;
-  return D3D_OK;
+  return storage_.lock(offset, size, data, flags);
 }
-
 HRESULT IndexBufferGL::Unlock() {
-  if (!locked_) return D3DERR_INVALIDCALL;
-  locked_ = false;
-  if (dirtyEnd_ > dirtyBegin_ && buffer_ && makeCurrent()) upload(buffer_, copy_, dirtyBegin_, dirtyEnd_);
-  return D3D_OK;
+  return storage_.unlock(storage_.locked && storage_.buffer && makeCurrent());
 }
 
 }  // namespace d3d8gl

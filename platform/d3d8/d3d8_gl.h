@@ -167,6 +167,22 @@ class TextureGL final : public RefCounted<IDirect3DTexture8>, public DeviceResou
   std::vector<bool> locked_;
 };
 
+// The part both buffer kinds share: a GL buffer object and its system copy. Lock hands out the
+// copy; Unlock uploads the range written since.
+struct BufferStorageGL {
+  UINT length = 0;
+  DWORD usage = 0;
+  GLuint buffer = 0;
+  std::vector<uint8_t> copy;
+  bool locked = false;
+  UINT dirtyBegin = 0, dirtyEnd = 0;
+
+  bool create();                    // the owner's context is current
+  void release();                   // the owner's context is current
+  HRESULT lock(UINT offset, UINT size, BYTE** data, DWORD flags);
+  HRESULT unlock(bool contextCurrent);
+};
+
 class VertexBufferGL final : public RefCounted<IDirect3DVertexBuffer8>, public DeviceResource {
  public:
   VertexBufferGL(DeviceGL* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
@@ -175,17 +191,13 @@ class VertexBufferGL final : public RefCounted<IDirect3DVertexBuffer8>, public D
   HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
   HRESULT Unlock() override;
   void releaseGL() override;
-  GLuint name() const { return buffer_; }
-  UINT length() const { return length_; }
+  GLuint name() const { return storage_.buffer; }
+  UINT length() const { return storage_.length; }
 
  private:
-  UINT length_;
-  DWORD usage_, fvf_;
+  BufferStorageGL storage_;
+  DWORD fvf_;
   D3DPOOL pool_;
-  GLuint buffer_ = 0;
-  std::vector<uint8_t> copy_;
-  bool locked_ = false;
-  UINT dirtyBegin_ = 0, dirtyEnd_ = 0;
 };
 
 class IndexBufferGL final : public RefCounted<IDirect3DIndexBuffer8>, public DeviceResource {
@@ -196,20 +208,15 @@ class IndexBufferGL final : public RefCounted<IDirect3DIndexBuffer8>, public Dev
   HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
   HRESULT Unlock() override;
   void releaseGL() override;
-  GLuint name() const { return buffer_; }
+  GLuint name() const { return storage_.buffer; }
   GLenum indexType() const { return format_ == D3DFMT_INDEX32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT; }
   UINT indexSize() const { return format_ == D3DFMT_INDEX32 ? 4 : 2; }
-  UINT length() const { return length_; }
+  UINT length() const { return storage_.length; }
 
  private:
-  UINT length_;
-  DWORD usage_;
+  BufferStorageGL storage_;
   D3DFORMAT format_;
   D3DPOOL pool_;
-  GLuint buffer_ = 0;
-  std::vector<uint8_t> copy_;
-  bool locked_ = false;
-  UINT dirtyBegin_ = 0, dirtyEnd_ = 0;
 };
 
 // ---- the fixed-function pipeline as generated GLSL -------------------------------------------------
