@@ -15,6 +15,7 @@
 #pragma once
 
 #include "platform/win32/windows.h"
+#include "platform/d3d8/d3d8_shader_tokens.h"
 
 #include <cstdint>
 
