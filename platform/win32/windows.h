@@ -86,6 +86,11 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 DWORD WINAPI timeGetTime();   // milliseconds; virtual and stepped per frame with --fixed-step
 void WINAPI Sleep(DWORD milliseconds);
 
+struct SYSTEMTIME {
+  WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+};
+void WINAPI GetLocalTime(SYSTEMTIME* time);   // the wall clock in the local time zone
+
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
