@@ -17,9 +17,13 @@ typedef ID3DXBuffer* LPD3DXBUFFER;
 
 HRESULT D3DXCreateBuffer(DWORD size, ID3DXBuffer** buffer);
 
-// Assembles vs.1.1 text into shader tokens. On an error it returns a negative code and, when
-// asked, the messages as zero-terminated text in *errors. `constants` receives the tokens of the
-// def instructions' constant declarations (may be null).
+// Assembles `sourceLength` bytes of vs.1.1 text (need not be zero-terminated) into shader tokens
+// in *compiledShader. On an error it returns D3DXERR_INVALIDDATA_SHADER and, when `errors` is
+// given, one message naming the line ("line 7: unknown instruction 'mvo'") as zero-terminated
+// text. When `constants` is given and the text has def instructions, *constants receives one
+// D3DVSD_CONST(register, 1) block per def (no D3DVSD_END: the blocks go into a declaration before
+// its end); otherwise it is set to null. The def instructions also stay in the token stream.
+// `flags` is ignored. Any pointer may be null.
 HRESULT D3DXAssembleShader(const void* source, UINT sourceLength, DWORD flags, ID3DXBuffer** constants,
                            ID3DXBuffer** compiledShader, ID3DXBuffer** errors);
 
