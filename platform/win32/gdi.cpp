@@ -78,7 +78,8 @@ uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8)
 constexpr int64_t kMaxPixels = 16384LL * 16384LL;
 
 // Decodes a BMP held in `data`; false for anything malformed, truncated or unsupported.
-bool decodeBmp(const uint8_t* data, size_t size, Bitmap* out) {
+// With `keepAlpha`, 32-bit pixels keep their fourth byte as alpha (0xAARRGGBB; icons).
+bool decodeBmp(const uint8_t* data, size_t size, Bitmap* out, bool keepAlpha = false) {
   size_t base = 0;   // start of the info header
   int64_t pixelOffset = -1;
   if (size >= 14 && data[0] == 'B' && data[1] == 'M') {
@@ -145,6 +146,7 @@ bool decodeBmp(const uint8_t* data, size_t size, Bitmap* out) {
         bgr = src + x * (bits / 8);
       }
       dst[x] = uint32_t(bgr[2]) << 16 | uint32_t(bgr[1]) << 8 | bgr[0];
+      if (keepAlpha) dst[x] |= bits == 32 ? uint32_t(bgr[3]) << 24 : 0xFF000000u;
     }
   }
   return true;
@@ -179,6 +181,26 @@ void blitToBitmap(Bitmap& dst, int x, int y, int width, int height, const Bitmap
 }
 
 }  // namespace
+
+bool iconPixels(HICON icon, int* width, int* height, std::vector<uint32_t>* argb) {
+  Object* o = objectOf(icon, Kind::icon);
+  if (!o || o->bitmap.pixels.empty()) return false;
+  *width = o->bitmap.width;
+  *height = o->bitmap.height;
+  *argb = o->bitmap.pixels;
+  return true;
+}
+
+void applyWindowIcon(Window& window, HICON icon) {
+  int width, height;
+  std::vector<uint32_t> argb;
+  if (!window.sdl || !iconPixels(icon, &width, &height, &argb)) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(argb.data(), width, height, 32, width * 4,
+                                                            SDL_PIXELFORMAT_ARGB8888);
+  if (!surface) return;
+  SDL_SetWindowIcon(window.sdl, surface);
+  SDL_FreeSurface(surface);
+}
 
 void releaseWindowDc(HWND window) {
   for (auto& [handle, o] : gObjects)
@@ -331,11 +353,22 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 // System icons for a null instance; otherwise the executable's icon resource when it has one.
+// An icon resource holding a BMP (32-bit with alpha, or opaque) keeps its picture, which windows
+// of a class with that icon show.
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
   if (!instance && !IS_INTRESOURCE(name)) return nullptr;
-  if (instance && !FindResourceA(instance, name, RT_GROUP_ICON) && !FindResourceA(instance, name, RT_ICON))
-    return nullptr;
+  HRSRC resource = nullptr;
+  if (instance) {
+    resource = FindResourceA(instance, name, RT_ICON);
+    if (!resource) resource = FindResourceA(instance, name, RT_GROUP_ICON);
+    if (!resource) return nullptr;
+  }
   Object o{Kind::icon, {}, {}, -1};
+  if (resource) {
+    const void* bytes = LockResource(LoadResource(instance, resource));
+    DWORD size = SizeofResource(instance, resource);
+    if (!bytes || !decodeBmp(static_cast<const uint8_t*>(bytes), size, &o.bitmap, true)) o.bitmap = {};
+  }
   return static_cast<HICON>(newObject(std::move(o)));
 }
 

@@ -119,5 +119,9 @@ RECT primaryRect();
 
 // ---- GDI (gdi.cpp) ----
 void releaseWindowDc(HWND window);
+// The picture of an icon from LoadIconA (0xAARRGGBB, top row first); false when it has none.
+bool iconPixels(HICON icon, int* width, int* height, std::vector<uint32_t>* argb);
+// Shows `icon`'s picture as the window's icon (nothing when it has no picture).
+void applyWindowIcon(Window& window, HICON icon);
 
 }  // namespace tw32

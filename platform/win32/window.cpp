@@ -298,6 +298,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   } else if (!createSdlWindow(*w)) {
     return nullptr;
   }
+  applyWindowIcon(*w, cls->info.hIcon);
 
   w->handle = reinterpret_cast<HWND>(gNextHandle);
   gNextHandle += 0x10;
