@@ -273,7 +273,11 @@ bool parseDestination(std::string_view text, Destination& destination, std::stri
   size_t at = 0;
   if (!parseRegister(s, s, at, destination.reg, error)) return false;
   if (at == s.size()) return true;
-  if (s[at] != '.' || at + 1 == s.size() || s.size() - at - 1 > 4) {
+  if (s[at] != '.') {
+    error = "unexpected text after the register in " + quoted(s);
+    return false;
+  }
+  if (at + 1 == s.size() || s.size() - at - 1 > 4) {
     error = "bad write mask in " + quoted(s);
     return false;
   }
@@ -304,8 +308,12 @@ bool parseSource(std::string_view text, Source& source, std::string& error) {
   size_t at = 0;
   if (!parseRegister(s, operand, at, source.reg, error)) return false;
   if (at == s.size()) return true;
+  if (s[at] != '.') {
+    error = "unexpected text after the register in " + quoted(operand);
+    return false;
+  }
   size_t count = s.size() - at - 1;
-  if (s[at] != '.' || count == 0 || count > 4) {
+  if (count == 0 || count > 4) {
     error = "bad swizzle in " + quoted(operand);
     return false;
   }
