@@ -10,8 +10,11 @@
 //   device.calls                 every call in order (RecordedCall: name, numeric arguments,
 //                                the object passed or made, the result); device AddRef/Release excepted
 //   device.named("SetTexture")   the calls of one name
-//   device.trace()               the calls as text, one "Name(arg, ...)" per line; objects as
-//                                "#id" (id of a Recording* object) or "null"
+//   device.trace()               the calls as text, one "Name(arg, ...)" per line, numbers as
+//                                printf %.9g, the object passed or made last as "#id" (id of a
+//                                Recording* object, −1 for a foreign one) or "null", e.g.
+//                                "SetTexture(0, #3)", "CreateTexture(64, 64, 0, 0, 21, 1, #3)";
+//                                SetRenderTarget(depth surface id, #target)
 //   device.traceOf({"SetRenderState", "DrawPrimitive"})  the same for some names only
 //   current state                renderStates, stageStates, textures[stage], streams[stream],
 //                                indices, vertexShader, transforms, shaderConstants, renderTarget,
@@ -495,7 +498,8 @@ struct RecordingDevice : IDirect3DDevice8 {
   HRESULT SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depth) override {
     if (target) renderTarget = target;
     depthStencil = depth;
-    return record("SetRenderTarget", {}, target, D3D_OK, depth);
+    // The depth surface's id (0: none) is the one numeric argument; the target is the object.
+    return record("SetRenderTarget", {double(trackedId(depth))}, target);
   }
   HRESULT GetRenderTarget(IDirect3DSurface8** out) override {
     if (!out) return record("GetRenderTarget", {}, nullptr, D3DERR_INVALIDCALL);
@@ -613,13 +617,9 @@ struct RecordingDevice : IDirect3DDevice8 {
     calls.push_back(std::move(c));
     return result;
   }
-  // A second object (SetRenderTarget's depth surface) is recorded as its id among the arguments.
   template <class T>
-  HRESULT record(const char* name, std::vector<double> args, T* object, HRESULT result = D3D_OK,
-                 IDirect3DSurface8* second = nullptr) {
-    RecordedCall c{name, std::move(args), object, trackedId(object), result};
-    if (second) c.args.push_back(trackedId(second));
-    calls.push_back(std::move(c));
+  HRESULT record(const char* name, std::vector<double> args, T* object, HRESULT result = D3D_OK) {
+    calls.push_back(RecordedCall{name, std::move(args), object, trackedId(object), result});
     return result;
   }
   static HRESULT refusal(std::vector<RecordingRefusal>& rules, UINT width, UINT height, D3DFORMAT format) {
