@@ -11,7 +11,7 @@ namespace content {
 
 bool writeLoadingPicture(const StepContext& context) {
   constexpr int kWidth = 1024, kHeight = 768;
-  Image picture = paintValley(kWidth, kHeight, {2, true, 1});
+  Image picture = paintValley(kWidth, kHeight, {2, 1});
 
   const Font& bold = fontAt(context.fontDir, "DejaVuSans-Bold.ttf");
   const Font& book = fontAt(context.fontDir, "DejaVuSans.ttf");

@@ -1,6 +1,6 @@
 // valley.cpp — paints the valley in layers, back to front: sky with sun and clouds, three hill
-// ranges fading into the haze, the meadow floor with the river catching the sun, trees, the dark
-// foreground bank and a framing tree. Coordinates: u across (0…1 of the width), v down (0…1 of
+// ranges fading into the haze, the meadow floor with the river catching the sun, trees and the dark
+// foreground bank. Coordinates: u across (0…1 of the width), v down (0…1 of
 // the height); shapes use X = u × aspect so they keep their proportions at any aspect.
 #include "media/generator/valley.h"
 
@@ -46,7 +46,7 @@ Color skyAt(const Canvas& c, float X, float v) {
   Color col = v < 0.30f ? mix(kZenith, kUpperSky, smoothstep(-0.05f, 0.30f, v))
                         : mix(kUpperSky, horizonColor(c, X), smoothstep(0.30f, 0.60f, v));
   float d = c.sunDistance(X, v);
-  float glow = 0.50f * std::exp(-d * d / 0.010f) + 0.26f * std::exp(-d / 0.20f);
+  float glow = 0.42f * std::exp(-d * d / 0.008f) + 0.24f * std::exp(-d / 0.20f);
   return col + kSunGlow * glow;
 }
 
@@ -169,6 +169,7 @@ float treeDistance(const Tree& t, float X, float v, float& nx, float& ny, uint32
       best = std::min(best, std::max(dx * 0.9f, dy));
     }
     nx = X > footX ? 0.8f : -0.6f;
+    best += (valueNoise(X / (h * 0.02f), v / (h * 0.02f), seed) - 0.5f) * h * 0.02f;
   } else {
     float cx = footX, cy = t.v - t.height * 0.62f;
     for (const Blob& b : t.crown) {
@@ -180,13 +181,36 @@ float treeDistance(const Tree& t, float X, float v, float& nx, float& ny, uint32
         ny = ddy / b.r;
       }
     }
-    // Leafy edge.
-    best += (valueNoise(X * 900.0f, v * 900.0f, seed) - 0.5f) * t.height * 0.06f;
+    // Clumps of leaves along the edge, at a scale relative to the tree.
+    float s = 1.0f / (t.height * 0.03f);
+    best += (fbm(X * s, v * s, 3, 0.55f, seed) - 0.5f) * t.height * 0.06f;
   }
-  // The trunk.
-  float trunkW = t.height * (t.conifer ? 0.025f : 0.035f);
-  float trunk = std::max(std::fabs(X - footX) - trunkW, std::max(t.v - t.height * 0.6f - v, v - t.v));
+  // The trunk: tapering upwards, a little bent, flared at the foot.
+  float trunkTop = t.v - t.height * 0.62f;
+  float along = std::clamp((v - trunkTop) / (t.v - trunkTop), 0.0f, 1.0f);   // 0 top, 1 foot
+  float trunkW = t.height * (t.conifer ? 0.022f : 0.030f) * (0.55f + 0.45f * along + 0.5f * std::pow(along, 12.0f));
+  float bend = t.height * 0.03f * std::sin(along * 2.5f);
+  float trunk = std::max(std::fabs(X - footX - bend) - trunkW, std::max(trunkTop - v, v - t.v));
   return std::min(best, trunk);
+}
+
+// The long shadow a tree casts over the meadow, towards the viewer and to the left (the sun
+// stands low, ahead and to the right).
+void paintTreeShadow(Canvas& c, const Tree& t) {
+  float length = t.height * 0.9f, depth = t.height * 0.10f;
+  float cx = t.u - length * 0.25f, cy = t.v + depth * 0.15f;
+  int x0 = std::max(0, int((cx - length) / c.aspect * c.image.width));
+  int x1 = std::min(c.image.width - 1, int((cx + length) / c.aspect * c.image.width) + 1);
+  int y0 = std::max(0, int((cy - depth) * c.image.height));
+  int y1 = std::min(c.image.height - 1, int((cy + depth) * c.image.height) + 1);
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) {
+      float X = c.u(x) * c.aspect, v = c.v(y);
+      float r = std::hypot((X - cx) / (length * 0.55f), (v - cy) / (depth * 0.5f));
+      float along = std::clamp((t.u - X) / length, 0.0f, 1.0f);   // 0 at the foot
+      float shade = 0.30f * smoothstep(1.0f, 0.4f, r) * (1 - 0.6f * along);
+      if (shade > 0) c.image.set(x, y, c.image.get(x, y) * (1 - shade));
+    }
 }
 
 void paintTree(Canvas& c, const Tree& t) {
@@ -200,7 +224,7 @@ void paintTree(Canvas& c, const Tree& t) {
       float X = c.u(x) * c.aspect, v = c.v(y);
       float nx, ny;
       float d = treeDistance(t, X, v, nx, ny, c.seed + 77);
-      float cover = smoothstep(c.px * 0.7f, -c.px * 0.7f, d);
+      float cover = smoothstep(c.px * 0.8f, -c.px * 0.8f, d);
       if (cover <= 0) continue;
       // Light from the sun's side (right, a little above): a warm rim on the crowns.
       float light = std::clamp(0.55f + 0.45f * (nx * 0.85f - ny * 0.45f), 0.0f, 1.2f);
@@ -215,8 +239,8 @@ void paintTree(Canvas& c, const Tree& t) {
 
 struct RiverPath {
   float startV;
-  float centreU(float t) const { return 0.60f - 0.34f * t + 0.07f * std::sin(t * 5.5f); }
-  float halfWidth(float t) const { return 0.003f + 0.085f * std::pow(t, 1.7f); }   // v units
+  float centreU(float t) const { return 0.70f - 0.42f * t + 0.06f * std::sin(t * 7.0f); }
+  float halfWidth(float t) const { return 0.004f + 0.14f * std::pow(t, 1.4f); }   // v units
 };
 
 void paintMeadowAndRiver(Canvas& c, const std::vector<float>& meadowRidge, const RiverPath& river) {
@@ -229,8 +253,9 @@ void paintMeadowAndRiver(Canvas& c, const std::vector<float>& meadowRidge, const
       float depth = v - ridge;
       float d = c.sunDistance(X, v);
       // Golden near the light, greener and darker towards the viewer, with mowing stripes.
-      Color col = mix(Color{0.60f, 0.56f, 0.28f}, Color{0.30f, 0.36f, 0.14f}, smoothstep(0.0f, 0.25f, depth));
-      col = col * (0.88f + 0.24f * fbm(X * 5.0f, v * 26.0f, 4, 0.55f, c.seed + 21));
+      Color col = mix(Color{0.58f, 0.53f, 0.28f}, Color{0.25f, 0.30f, 0.12f}, smoothstep(0.0f, 0.25f, depth));
+      col = col * (0.86f + 0.28f * fbm(X * 2.5f, v * 14.0f, 4, 0.55f, c.seed + 21));
+      col = col * (0.94f + 0.12f * fbm(X * 30.0f, v * 90.0f, 2, 0.5f, c.seed + 22));
       col = col + kSunGlow * (0.16f * std::exp(-d / 0.25f));
       col = mix(col, horizonColor(c, X), 0.25f * std::exp(-depth / 0.03f));
 
@@ -238,18 +263,19 @@ void paintMeadowAndRiver(Canvas& c, const std::vector<float>& meadowRidge, const
         float t = (v - river.startV) / (1.0f - river.startV);
         float dist = std::fabs(u - river.centreU(t)) * c.aspect;
         float hw = river.halfWidth(t);
-        float water = smoothstep(hw + c.px, hw - c.px, dist);
+        float water = smoothstep(hw + 2 * c.px, hw - 2 * c.px, dist);
         if (water > 0) {
           // The water mirrors the sky near the horizon, darker and a little green.
-          float reflectedV = std::clamp(0.60f - (v - river.startV) * 1.4f, 0.15f, 0.60f);
-          Color w = skyAt(c, X, reflectedV) * 0.62f;
-          w = mix(w, Color{0.16f, 0.24f, 0.22f}, 0.25f + 0.3f * t);
-          // A glint on the sun's column, broken into ripples.
-          float column = std::exp(-sq((X - c.sunX()) / (0.03f + 0.14f * t)));
-          float ripple = smoothstep(0.55f, 0.85f, fbm(X * 9.0f, v * 140.0f, 3, 0.5f, c.seed + 31));
-          w = w + kSunCore * (column * ripple * 0.9f) + kSunGlow * (column * 0.15f);
+          float reflectedV = std::clamp(0.58f - (v - river.startV) * 1.3f, 0.12f, 0.58f);
+          Color w = skyAt(c, X, reflectedV) * 0.78f;
+          w = mix(w, Color{0.14f, 0.22f, 0.22f}, 0.12f + 0.3f * t);
+          // A glint on the sun's column, broken into ripples, and a sheen towards the light.
+          float column = std::exp(-sq((X - c.sunX()) / (0.025f + 0.10f * t)));
+          float ripple = smoothstep(0.52f, 0.80f, fbm(X * 12.0f, v * 160.0f, 3, 0.5f, c.seed + 31));
+          w = w + kSunCore * (column * ripple * 0.8f) + kSunGlow * (column * 0.25f);
+          w = w * (0.92f + 0.16f * fbm(X * 6.0f, v * 70.0f, 2, 0.5f, c.seed + 32));
           // Darker banks.
-          w = mix(w, Color{0.12f, 0.14f, 0.08f}, smoothstep(hw * 0.6f, hw, dist) * 0.55f);
+          w = mix(w, Color{0.20f, 0.21f, 0.11f}, smoothstep(hw * 0.7f, hw, dist) * 0.3f);
           col = mix(col, w, water);
         }
       }
@@ -266,7 +292,7 @@ void paintForegroundBank(Canvas& c) {
     // Grass blades standing on the edge.
     float blades = std::pow(valueNoise(X * 260.0f, c.seed + 42), 3.0f) * 0.7f +
                    std::pow(valueNoise(X * 530.0f, c.seed + 43), 4.0f) * 0.5f;
-    ridge[size_t(x)] = v - 0.022f * blades;
+    ridge[size_t(x)] = v - 0.016f * blades;
   }
   float top = *std::min_element(ridge.begin(), ridge.end());
   for (int y = std::max(0, int(top * c.image.height) - 2); y < c.image.height; ++y) {
@@ -332,17 +358,12 @@ Image paintValley(int width, int height, const ValleyOptions& options) {
     float u = rnd.unit();
     if (std::fabs(u - river.centreU(t)) * c.aspect < river.halfWidth(t) + 0.04f) continue;
     float h = 0.05f + (v - 0.73f) * 1.6f;
-    paintTree(c, makeTree(rnd, u * c.aspect, v, h, {0.14f, 0.19f, 0.09f}, 0.10f, rnd.unit() < 0.3f));
+    Tree tree = makeTree(rnd, u * c.aspect, v, h, {0.14f, 0.19f, 0.09f}, 0.10f, rnd.unit() < 0.3f);
+    paintTreeShadow(c, tree);
+    paintTree(c, tree);
   }
 
   paintForegroundBank(c);
-  if (options.foregroundTree) {
-    Tree framing = makeTree(rnd, 0.03f * c.aspect, 0.93f, 0.95f, {0.07f, 0.09f, 0.05f}, 0.0f, false);
-    framing.crown.clear();
-    for (int i = 0; i < 14; ++i)
-      framing.crown.push_back({rnd.range(-0.12f, 0.10f), rnd.range(-0.45f, -0.05f), rnd.range(0.07f, 0.13f)});
-    paintTree(c, framing);
-  }
   vignette(c);
   return ss == 1 ? c.image : resample(c.image, width, height);
 }

@@ -10,7 +10,6 @@ namespace content {
 
 struct ValleyOptions {
   int supersample = 2;            // painted at this multiple of the size, then averaged down
-  bool foregroundTree = true;     // the dark tree framing the left edge
   uint32_t seed = 0;
 };
 

@@ -16,10 +16,10 @@ bool writeWindowIcon(const StepContext& context) {
     for (int x = 0; x < kBig; ++x) {
       float u = (x + 0.5f) * px, v = (y + 0.5f) * px;
       // Sky: blue overhead to warm haze, the sun low on the right.
-      Color col = mix(Color{0.20f, 0.36f, 0.66f}, Color{1.0f, 0.78f, 0.48f}, smoothstep(0.10f, 0.62f, v));
-      float sun = std::hypot(u - 0.66f, v - 0.50f);
+      Color col = mix(Color{0.22f, 0.40f, 0.72f}, Color{1.0f, 0.78f, 0.48f}, smoothstep(0.05f, 0.55f, v));
+      float sun = std::hypot(u - 0.64f, v - 0.41f);
       col = col + Color{1.0f, 0.70f, 0.35f} * (0.35f * std::exp(-sun / 0.12f));
-      col = mix(col, Color{1.0f, 0.96f, 0.82f}, smoothstep(0.105f + px, 0.105f - px, sun));
+      col = mix(col, Color{1.0f, 0.96f, 0.82f}, smoothstep(0.10f + px, 0.10f - px, sun));
       // Far hill (hazy), near hill (green).
       float far = 0.52f + 0.07f * std::sin(u * 5.0f + 0.6f) - 0.05f * (1 - u);
       col = mix(col, Color{0.45f, 0.45f, 0.55f}, smoothstep(far - px, far + px, v));
@@ -29,12 +29,12 @@ bool writeWindowIcon(const StepContext& context) {
       // The river winding from the gap towards the viewer.
       float t = smoothstep(0.62f, 1.0f, v);
       float centre = 0.58f - 0.25f * t + 0.08f * std::sin(t * 6.0f);
-      float half = 0.01f + 0.12f * t * t;
+      float half = 0.02f + 0.14f * t * t;
       float water = smoothstep(half + px, half - px, std::fabs(u - centre)) * smoothstep(0.66f, 0.70f, v);
-      col = mix(col, mix(Color{0.55f, 0.68f, 0.85f}, Color{1.0f, 0.92f, 0.70f}, std::exp(-std::fabs(u - 0.62f) / 0.06f)), water);
+      col = mix(col, mix(Color{0.55f, 0.68f, 0.85f}, Color{1.0f, 0.92f, 0.70f}, std::exp(-std::fabs(u - 0.60f) / 0.08f)), water);
       // Round emblem with a dark rim.
       float r = std::hypot(u - 0.5f, v - 0.5f);
-      col = mix(col, Color{0.10f, 0.12f, 0.10f}, smoothstep(0.445f - px, 0.445f + px, r));
+      col = mix(col, Color{0.10f, 0.12f, 0.10f}, smoothstep(0.458f - px, 0.458f + px, r));
       big.set(x, y, col);
       big.alpha[size_t(y) * kBig + x] = smoothstep(0.485f + px, 0.485f - px, r);
     }

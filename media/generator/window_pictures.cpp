@@ -14,7 +14,7 @@ namespace {
 // The valley with the product's name in two lines, centred near the top.
 Image namedValley(const StepContext& context, int width, int height, int supersample, float nameSize,
                   float subtitleSize, int top, uint32_t seed) {
-  Image picture = paintValley(width, height, {supersample, true, seed});
+  Image picture = paintValley(width, height, {supersample, seed});
   const Font& bold = fontAt(context.fontDir, "DejaVuSans-Bold.ttf");
   TextMask name = bold.render("Tarnwick 3D", nameSize, true);
   TextMask subtitle = bold.render("Screensaver", subtitleSize, true);
@@ -34,7 +34,7 @@ bool writeBmp(const std::string& path, const Image& picture) {
 bool writeWindowPictures(const StepContext& context) {
   bool ok = writeBmp(context.outputDir + "/preview.bmp", namedValley(context, 155, 115, 4, 17.0f, 12.0f, 8, 2));
   ok = writeBmp(context.outputDir + "/config.bmp", namedValley(context, 240, 150, 3, 24.0f, 15.0f, 12, 3)) && ok;
-  ok = writeBmp(context.outputDir + "/about.bmp", paintValley(100, 100, {4, true, 4})) && ok;
+  ok = writeBmp(context.outputDir + "/about.bmp", paintValley(100, 100, {4, 4})) && ok;
   return ok;
 }
 
