@@ -115,6 +115,8 @@ const EncodingCase kEncodings[] = {
     {"dst r2, r0, r1", {0x00000011, 0x800F0002, 0x80E40000, 0x80E40001}},
     {"frc r2.xy, r0", {0x00000013, 0x80030002, 0x80E40000}},
     {"frc r2.y, r0.x", {0x00000013, 0x80020002, 0x80000000}},
+    {"frc r2.x, r0", {0x00000013, 0x80010002, 0x80E40000}},
+    {"mov oFog, r0.z", {0x00000001, 0xC00F0001, 0x80AA0000}},
     {"m4x4 oPos, v0, c4", {0x00000014, 0xC00F0000, 0x90E40000, 0xA0E40004}},
     {"m4x3 r2, v0, c8", {0x00000015, 0x80070002, 0x90E40000, 0xA0E40008}},
     {"m3x4 r2, r0, c92", {0x00000016, 0x800F0002, 0x80E40000, 0xA0E4005C}},
@@ -273,8 +275,11 @@ const MalformedCase kMalformed[] = {
     middle("mov r1, oT0", "'oT0' cannot be read"),
     middle("mov r1, r3", "r3.xyzw is read before it is written"),
     middle("rcp r1, c0.xy", "rcp reads one component"),
-    middle("frc r1, r0", "frc writes only .y or .xy"),
-    middle("frc r1.xz, r0", "frc writes only .y or .xy"),
+    middle("frc r1, r0", "frc writes only .x, .y or .xy"),
+    middle("frc r1.xz, r0", "frc writes only .x, .y or .xy"),
+    middle("frc r1.xyz, r0", "frc writes only .x, .y or .xy"),
+    middle("mov oFog.y, r0", "'oFog.y' is a single value: write oFog.x"),
+    middle("mov oPts.xy, r0", "write oPts.x"),
     middle("m4x3 r1.xy, v0, c0", "m4x3 writes .xyz only"),
     middle("m4x4 r1, v0, c93", "runs past c95"),
     middle("m4x4 r1, v0, c4.x", "no swizzle or negation"),
@@ -417,7 +422,7 @@ constexpr float kPi = 3.14159265358979f;
 TEST(D3dx8Assembler, RiverSampleLiftsTheSurfaceAndSlidesTheTexture) {
   Assembled a = assemble(readFixture("river.vsh"));
   ASSERT_EQ(a.hr, D3D_OK) << a.error;
-  // (u, v, T, expected lift): at u + v = 0 and T = 0 both waves give Q(0) * 0.25.
+  // Texture coordinates and time; at u + v = 0 and T = 0 both waves give Q(0) * 0.25 = 0.25.
   struct Case {
     float u, v, time;
   };
@@ -448,7 +453,9 @@ TEST(D3dx8Assembler, RiverSampleLiftsTheSurfaceAndSlidesTheTexture) {
     EXPECT_EQ(e.oD0, e.v[5]);
     EXPECT_NEAR(e.oT0[0], k.u - k.time, 1e-5);
     EXPECT_NEAR(e.oT0[1], k.v, 1e-6);
-    if (k.u == 0 && k.v == 0 && k.time == 0) EXPECT_NEAR(e.oPos[1], 10.5, 1e-5);
+    if (k.u == 0 && k.v == 0 && k.time == 0) {
+      EXPECT_NEAR(e.oPos[1], 10.5, 1e-5);
+    }
   }
 }
 
@@ -491,7 +498,9 @@ TEST(D3dx8Assembler, GrassSampleSwaysTheTopAndKeepsTheFoot) {
     EXPECT_NEAR(e.oPos[1], k.y + offset[1] * weight, 2e-3);
     EXPECT_NEAR(e.oPos[2], k.z + offset[2] * weight, 2e-3);
     EXPECT_NEAR(e.oPos[3], 1, 1e-6);
-    if (k.v == 1) EXPECT_EQ((Vec4{e.oPos[0], e.oPos[1], e.oPos[2], 1}), e.v[0]) << "the foot stays put";
+    if (k.v == 1) {
+      EXPECT_EQ((Vec4{e.oPos[0], e.oPos[1], e.oPos[2], 1}), e.v[0]) << "the foot stays put";
+    }
     EXPECT_NEAR(e.oD0[0], 0.7 - 0.6 * w, 1e-4);
     EXPECT_NEAR(e.oD0[1], 0.7 - 0.2 * w, 1e-4);
     EXPECT_NEAR(e.oD0[2], 0.7 - 0.6 * w, 1e-4);

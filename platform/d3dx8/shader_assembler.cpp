@@ -34,7 +34,7 @@ enum class Shape {
   scalar,   // one component of one source: the replicated one, or .w when none is written
   lit,      // reads x, y, w
   dist,     // dst: src0 y, z and src1 y, w
-  frac,     // per component, writes .y or .xy only
+  frac,     // per component, writes .x, .y or .xy only
   matrix,   // m4x4 family: src1 is the first of `rows` constant registers
 };
 
@@ -257,8 +257,11 @@ bool Assembler::checkDestination(const Instruction& op, const Statement& s, Dest
     if (op.opcode != D3DSIO_MOV) return fail(s.line, "a0 can only be written by mov");
     if (!d.hasMask || d.mask != 0x1) return fail(s.line, "a0 is written as a0.x");
   }
-  if (op.shape == Shape::frac && (!d.hasMask || (d.mask != 0x2 && d.mask != 0x3)))
-    return fail(s.line, "frc writes only .y or .xy");
+  if (op.shape == Shape::frac && (!d.hasMask || d.mask > 0x3))
+    return fail(s.line, "frc writes only .x, .y or .xy");
+  // Fog and point size are single values: the device reads their x.
+  if (d.reg.type == D3DSPR_RASTOUT && d.reg.number != D3DSRO_POSITION && d.hasMask && d.mask != 0x1)
+    return fail(s.line, "'" + text + "' is a single value: write " + shader_text::registerName(d.reg) + ".x");
   if (op.shape == Shape::matrix) {
     DWORD rowsMask = (1u << op.rows) - 1;
     if (d.hasMask && d.mask != rowsMask)
