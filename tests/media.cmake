@@ -16,4 +16,9 @@ if(TARGET tarnwick3d-content AND COMMAND tarnwick_add_media_resources)
     TARNWICK_ARCHIVE_DIR="${TARNWICK_ARCHIVE_DIR}")
   tarnwick_add_media_resources(media_resources_test)
   tarnwick_link_resources(media_resources_test)
+
+  # The icon on a real X server: its own program, since it runs SDL's x11 driver.
+  tarnwick_add_test(media_window_icon_test SOURCES media_window_icon_test.cpp LIBS tw_platform_win32)
+  tarnwick_add_media_resources(media_window_icon_test)
+  tarnwick_link_resources(media_window_icon_test)
 endif()
