@@ -1,0 +1,84 @@
+// picture_jpeg.cpp — JPEG pictures through libjpeg-turbo, decoded straight into ARGB rows.
+//
+// libjpeg reports errors by calling error_exit, which must not return: ours jumps back here.
+// Its warnings (premature end of data, corrupt entropy data) fill the rest of the picture with
+// grey and carry on; we treat them as failures, so a truncated file is refused.
+#include "platform/d3dx8/picture.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace d3dx8 {
+namespace {
+
+struct ErrorManager {
+  jpeg_error_mgr base;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void errorExit(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+void emitMessage(j_common_ptr info, int level) {
+  if (level < 0) errorExit(info);   // a warning: the data is damaged
+}
+
+void outputMessage(j_common_ptr) {}
+
+// Kept apart from decodeJpeg so that no object with a destructor lives across setjmp.
+bool decodeInto(const uint8_t* data, size_t size, Picture& picture) {
+  jpeg_decompress_struct info;
+  ErrorManager errors;
+  info.err = jpeg_std_error(&errors.base);
+  errors.base.error_exit = errorExit;
+  errors.base.emit_message = emitMessage;
+  errors.base.output_message = outputMessage;
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK ||
+      !pictureSizeAllowed(info.image_width, info.image_height)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  // libjpeg-turbo writes B, G, R, A bytes with A = 255: a D3DCOLOR word per pixel, no conversion.
+  info.out_color_space = JCS_EXT_BGRA;
+  info.dct_method = JDCT_ISLOW;   // with SIMD as fast as IFAST here, and exact
+  jpeg_start_decompress(&info);
+  picture.levels.emplace_back(info.output_width, info.output_height);
+  PixelImage& image = picture.levels.back();
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW rows[4];
+    JDIMENSION first = info.output_scanline;
+    JDIMENSION n = 0;
+    while (n < 4 && first + n < info.output_height) {
+      rows[n] = reinterpret_cast<JSAMPROW>(image.row(first + n));
+      ++n;
+    }
+    jpeg_read_scanlines(&info, rows, n);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
+}  // namespace
+
+HRESULT decodeJpeg(const uint8_t* data, size_t size, Picture& picture) {
+  picture = Picture{};
+  if (!decodeInto(data, size, picture)) {
+    picture = Picture{};
+    return D3DXERR_INVALIDDATA;
+  }
+  picture.format = D3DFMT_X8R8G8B8;
+  picture.fileFormat = D3DXIFF_JPG;
+  return D3D_OK;
+}
+
+}  // namespace d3dx8
