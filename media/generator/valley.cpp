@@ -18,7 +18,7 @@ const Color kUpperSky{0.43f, 0.54f, 0.70f};
 const Color kWarmHaze{0.98f, 0.80f, 0.56f};
 const Color kPaleHaze{0.80f, 0.75f, 0.74f};
 const Color kSunGlow{1.00f, 0.74f, 0.42f};
-const Color kSunCore{1.00f, 0.97f, 0.87f};
+const Color kSunCore{1.00f, 1.00f, 0.93f};
 constexpr float kSunU = 0.74f;
 constexpr float kSunV = 0.515f;
 constexpr float kSunRadius = 0.024f;
@@ -122,6 +122,36 @@ void paintHills(Canvas& c, const HillRange& r, std::vector<float>* ridgeOut = nu
     }
   }
   if (ridgeOut) *ridgeOut = std::move(ridge);
+}
+
+// A few birds gliding high over the valley: two bent wings each, dark against the sky.
+float segmentDistance(float px, float py, float ax, float ay, float bx, float by) {
+  float dx = bx - ax, dy = by - ay;
+  float t = std::clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.0f, 1.0f);
+  return std::hypot(px - ax - t * dx, py - ay - t * dy);
+}
+
+void paintBirds(Canvas& c, Random& rnd) {
+  for (int i = 0; i < 6; ++i) {
+    float bx = rnd.range(0.36f, 0.62f) * c.aspect, by = rnd.range(0.24f, 0.40f);
+    float span = rnd.range(0.007f, 0.012f), lift = rnd.range(0.2f, 0.5f);
+    int x0 = std::max(0, int((bx - span * 1.3f) / c.aspect * c.image.width));
+    int x1 = std::min(c.image.width - 1, int((bx + span * 1.3f) / c.aspect * c.image.width) + 1);
+    int y0 = std::max(0, int((by - span) * c.image.height));
+    int y1 = std::min(c.image.height - 1, int((by + span * 0.6f) * c.image.height) + 1);
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x) {
+        float X = c.u(x) * c.aspect, v = c.v(y);
+        float d = 1e9f;
+        for (float side : {-1.0f, 1.0f}) {
+          float mx = bx + side * span * 0.5f, my = by - span * lift;
+          d = std::min(d, segmentDistance(X, v, bx, by, mx, my));
+          d = std::min(d, segmentDistance(X, v, mx, my, bx + side * span, by - span * lift * 0.3f));
+        }
+        float width = span * 0.09f;
+        c.image.blend(x, y, {0.16f, 0.13f, 0.15f}, 0.8f * smoothstep(width + c.px, width - c.px, d));
+      }
+  }
 }
 
 // ---- trees ----
@@ -331,6 +361,7 @@ Image paintValley(int width, int height, const ValleyOptions& options) {
   Random rnd(c.seed + 100);
 
   paintSky(c);
+  paintBirds(c, rnd);
   paintHills(c, {0.575f, -0.02f, 0.060f, 2.6f, 0.004f, 0.62f, {0.42f, 0.40f, 0.52f}, {0.46f, 0.44f, 0.52f}, c.seed + 1});
   paintHills(c, {0.620f, 0.10f, 0.060f, 2.2f, 0.010f, 0.40f, {0.27f, 0.33f, 0.27f}, {0.32f, 0.36f, 0.28f}, c.seed + 2});
   std::vector<float> nearHills;
