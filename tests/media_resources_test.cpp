@@ -119,14 +119,25 @@ TEST(MediaArchives, GlyphsAreLightGreenCharactersOnPureBlack) {
     for (size_t j = i + 1; j < seen.size(); ++j) EXPECT_NE(seen[i], seen[j]) << kGlyphNames[i] << " " << kGlyphNames[j];
 }
 
-TEST(MediaArchives, LoadingPictureIsAFourByThreeJpegOfAtLeast1024By768) {
+// Every picture is the valley seen the right way up: blue sky at the top left, dark ground at
+// the bottom (a flipped row order or swapped colour channels fails here).
+void expectUpright(uint32_t topLeft, uint32_t bottom) {
+  int r = topLeft >> 16 & 0xFF, b = topLeft & 0xFF;
+  EXPECT_GT(b, r + 40) << std::hex << "top left 0x" << topLeft;
+  int sum = (bottom >> 16 & 0xFF) + (bottom >> 8 & 0xFF) + (bottom & 0xFF);
+  EXPECT_LT(sum, 150) << std::hex << "bottom 0x" << bottom;
+}
+
+TEST(MediaArchives, LoadingPictureIsAnUprightFourByThreeJpegOfAtLeast1024By768) {
   Picture p = decodeEntry("Notification\\Loader.jpg");
   EXPECT_GE(p.width, 1024);
   EXPECT_EQ(p.width * 3, p.height * 4);
-  EXPECT_EQ(p.components, 3);
+  ASSERT_EQ(p.components, 3);
+  auto rgb = [&](int x, int y) { return uint32_t(p.at(x, y)[0]) << 16 | p.at(x, y)[1] << 8 | p.at(x, y)[2]; };
+  expectUpright(rgb(4, 4), rgb(p.width / 2, p.height - 4));
 }
 
-TEST(MediaResources, BitmapsLoadInTheirSizesAndTheIconHasAnAlphaPicture) {
+TEST(MediaResources, BitmapsAndTheIconLoadUprightInTheirSizes) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   struct Case {
     int id, width, height;
@@ -139,6 +150,9 @@ TEST(MediaResources, BitmapsLoadInTheirSizesAndTheIconHasAnAlphaPicture) {
     ASSERT_EQ(GetObjectA(bitmap, sizeof info, &info), int(sizeof info));
     EXPECT_EQ(info.bmWidth, c.width);
     EXPECT_EQ(info.bmHeight, c.height);
+    ASSERT_EQ(info.bmBitsPixel, 32);
+    const uint32_t* pixels = static_cast<const uint32_t*>(info.bmBits);   // 0x00RRGGBB, top row first
+    expectUpright(pixels[size_t(info.bmWidth) * 2 + 2], pixels[size_t(info.bmWidth) * (info.bmHeight - 2) + info.bmWidth / 2]);
     DeleteObject(bitmap);
   }
 
@@ -149,11 +163,15 @@ TEST(MediaResources, BitmapsLoadInTheirSizesAndTheIconHasAnAlphaPicture) {
   ASSERT_TRUE(tw32::iconPixels(icon, &width, &height, &argb));
   EXPECT_EQ(width, 48);
   EXPECT_EQ(height, 48);
-  // A round emblem: transparent corners, an opaque middle.
+  // A round emblem: transparent corners, an opaque middle; sky above, green hill below.
   EXPECT_EQ(argb[0] >> 24, 0u);
   EXPECT_EQ(argb[47] >> 24, 0u);
   EXPECT_EQ(argb[48 * 47] >> 24, 0u);
   EXPECT_EQ(argb[24 * 48 + 24] >> 24, 255u);
+  uint32_t sky = argb[8 * 48 + 24], hill = argb[40 * 48 + 34];
+  EXPECT_GT(sky & 0xFF, (sky >> 16 & 0xFF) + 40) << std::hex << sky;
+  EXPECT_GT(hill >> 8 & 0xFF, hill >> 16 & 0xFF) << std::hex << hill;
+  EXPECT_GT(hill >> 8 & 0xFF, hill & 0xFF) << std::hex << hill;
 }
 
 TEST(MediaArchives, UnarExtractsTheArchiveFilesAsOurLookupDoes) {
