@@ -173,7 +173,8 @@ bool Assembler::run(const char* text, size_t length) {
   int last = lines.empty() ? 1 : lines.back().number;
   if (!versionSeen_) return fail(last, "missing version 'vs.1.1'");
   if (positionWritten_ != 0xF)
-    return fail(last, "oPos is not fully written (missing ." + componentNames(~positionWritten_ & 0xF) + ")");
+    return fail(last, "oPos is not fully written (missing ." + componentNames(~positionWritten_ & 0xF) +
+                          ") by the end of the shader");
   tokens.push_back(D3DVS_END());
   return true;
 }
