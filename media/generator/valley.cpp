@@ -382,17 +382,19 @@ Image paintValley(int width, int height, const ValleyOptions& options) {
   RiverPath river{0.712f};
   paintMeadowAndRiver(c, meadow, river);
 
-  // Meadow trees: a few on each bank, kept off the water.
+  // Meadow trees: a few on each bank, kept off the water, painted far to near.
+  std::vector<Tree> meadowTrees;
   for (int i = 0; i < 9; ++i) {
     float v = rnd.range(0.73f, 0.80f);
     float t = (v - river.startV) / (1.0f - river.startV);
     float u = rnd.unit();
     if (std::fabs(u - river.centreU(t)) * c.aspect < river.halfWidth(t) + 0.04f) continue;
     float h = 0.05f + (v - 0.73f) * 1.6f;
-    Tree tree = makeTree(rnd, u * c.aspect, v, h, {0.14f, 0.19f, 0.09f}, 0.10f, rnd.unit() < 0.3f);
-    paintTreeShadow(c, tree);
-    paintTree(c, tree);
+    meadowTrees.push_back(makeTree(rnd, u * c.aspect, v, h, {0.14f, 0.19f, 0.09f}, 0.10f, rnd.unit() < 0.3f));
   }
+  std::stable_sort(meadowTrees.begin(), meadowTrees.end(), [](const Tree& a, const Tree& b) { return a.v < b.v; });
+  for (const Tree& tree : meadowTrees) paintTreeShadow(c, tree);
+  for (const Tree& tree : meadowTrees) paintTree(c, tree);
 
   paintForegroundBank(c);
   vignette(c);

@@ -1,5 +1,5 @@
 // valley.h — the painted valley: a late-afternoon landscape mood used by the loading picture,
-// the preview still, the dialog pictures and the icon.
+// the preview still and the dialog pictures.
 #pragma once
 
 #include <cstdint>
