@@ -2,11 +2,13 @@
 // written with libjpeg and libpng, TGA, BMP and DDS laid out byte by byte.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
 #include <jpeglib.h>
 #include <png.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
