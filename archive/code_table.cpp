@@ -28,16 +28,12 @@ void CodeTable::build(const uint8_t* lengths, int count) {
   }
 
   // Limits of lengths ≤ 10 are multiples of 64 (or 0xFFFF), so a 10-bit prefix decides them.
+  // The limits never decrease, so one pass over the prefixes finds each one's code length.
+  uint32_t len = 1;
   for (uint32_t x = 0; x < (1u << kFastBits); ++x) {
-    uint32_t v = x << (16 - kFastBits);
-    uint16_t entry = 0;
-    for (uint32_t len = 1; len <= uint32_t(kFastBits); ++len) {
-      if (v < limit[len]) {
-        entry = uint16_t(symbolAt(v, len) | (len << 12));
-        break;
-      }
-    }
-    fast[x] = entry;
+    const uint32_t v = x << (16 - kFastBits);
+    while (len <= uint32_t(kFastBits) && v >= limit[len]) ++len;
+    fast[x] = len <= uint32_t(kFastBits) ? uint16_t(symbolAt(v, len) << 6 | len) : 0;
   }
 }
 

@@ -13,7 +13,8 @@ struct CodeTable {
   uint32_t limit[16] = {};       // limit[L]: first 16-bit value past the codes of length ≤ L
   uint32_t firstIndex[16] = {};  // position in `symbols` of the first code of length L
   uint16_t symbols[298] = {};    // ordered by code length, then symbol value
-  // For each 10-bit prefix: symbol | length << 12 when a code of ≤ 10 bits decides it, else 0.
+  // For each 10-bit prefix: symbol << 6 | length when a code of ≤ 10 bits decides it, else 0.
+  // The length in the low bits lets a shift by the entry (count taken mod 64) consume the code.
   uint16_t fast[1 << kFastBits] = {};
 
   // lengths: `count` values 0…15 (count ≤ 298).
@@ -22,13 +23,23 @@ struct CodeTable {
   // Decodes from a 16-bit window of input (most significant bit first); returns the symbol and
   // sets `bits` to the code length to consume.
   int decode(uint32_t peek16, uint32_t& bits) const {
-    uint32_t v = peek16 & 0xFFFE;
-    uint32_t e = fast[v >> (16 - kFastBits)];
+    uint32_t e = fast[(peek16 & 0xFFFF) >> (16 - kFastBits)];
     if (e != 0) {
-      bits = e >> 12;
-      return e & 0xFFF;
+      bits = e & 63;
+      return int(e >> 6);
     }
-    return decodeSlow(v, bits);
+    return decodeSlow(peek16 & 0xFFFE, bits);
+  }
+
+  // The same from the top of a 64-bit bit buffer, with the fast-table entry's low six bits as
+  // the code length for the caller's shift.
+  int decode64(uint64_t top, uint32_t& bits) const {
+    uint32_t e = fast[top >> (64 - kFastBits)];
+    if (e != 0) {
+      bits = e;
+      return int(e >> 6);
+    }
+    return decodeSlow(uint32_t(top >> 48) & 0xFFFE, bits);
   }
 
  private:

@@ -124,33 +124,44 @@ void Rar20Decoder::readTables() {
 
 // ---- output --------------------------------------------------------------------------------
 
-void Rar20Decoder::copyMatch(uint32_t length, uint32_t distance) {
+uint32_t Rar20Decoder::copyMatch(uint32_t dst, uint64_t written, uint32_t length, uint32_t distance) {
   history_[historyIndex_++ & 3] = distance;
   lastDistance_ = distance;
   lastLength_ = length;
-  outputLeft_ -= length;
 
-  uint8_t* w = window_.get();
-  uint32_t dst = writePos_;
-  uint32_t src = (dst - distance) & kWindowMask;
-  if (distance > written_) {
-    // Reaches back before everything written since the reset: those bytes are zero.
-    for (uint32_t i = 0; i < length; ++i) {
-      int64_t from = int64_t(written_) + i - distance;
-      w[(dst + i) & kWindowMask] = from < 0 ? 0 : w[(src + i) & kWindowMask];
-    }
-  } else if (dst + length <= kWindowSize && src + length <= kWindowSize) {
-    if (distance >= length) {
-      // Source does not run into the bytes being written (or lies ahead of them).
-      std::memmove(w + dst, w + src, length);
+  uint8_t* const w = window_.get();
+  // Distance 0 (the history before any match) names the same window slot as a full window back.
+  const uint32_t back = distance != 0 ? distance : kWindowSize;
+  const uint32_t src = (dst - back) & kWindowMask;
+  if (back <= dst && dst + length <= kWindowSize && back <= written) {
+    // Neither side wraps and every source byte has been written: the common case.
+    uint8_t* d = w + dst;
+    const uint8_t* f = w + src;
+    if (back >= 8 && length >= 8) {
+      // 8-byte steps, each reading only bytes written before it; the last one ends exactly at
+      // the match end, so nothing past it (older window content still in reach) is touched.
+      uint32_t i = 0;
+      for (; i + 8 < length; i += 8) std::memcpy(d + i, f + i, 8);
+      std::memcpy(d + length - 8, f + length - 8, 8);
+    } else if (back >= length && length >= 4) {
+      uint32_t head, tail;
+      std::memcpy(&head, f, 4);
+      std::memcpy(&tail, f + length - 4, 4);
+      std::memcpy(d, &head, 4);
+      std::memcpy(d + length - 4, &tail, 4);
+    } else if (back == 1) {
+      std::memset(d, f[0], length);
     } else {
-      for (uint32_t i = 0; i < length; ++i) w[dst + i] = w[src + i];
+      for (uint32_t i = 0; i < length; ++i) d[i] = f[i];
     }
   } else {
-    for (uint32_t i = 0; i < length; ++i) w[(dst + i) & kWindowMask] = w[(src + i) & kWindowMask];
+    for (uint32_t i = 0; i < length; ++i) {
+      // Bytes from before everything written since the reset read as zero.
+      const bool before = uint64_t(back) > written + i;
+      w[(dst + i) & kWindowMask] = before ? 0 : w[(src + i) & kWindowMask];
+    }
   }
-  writePos_ = (dst + length) & kWindowMask;
-  written_ += length;
+  return (dst + length) & kWindowMask;
 }
 
 void Rar20Decoder::flush() {
@@ -215,103 +226,145 @@ void Rar20Decoder::runMainLoop() {
     }
     // Past the last packed byte only stale buffer bytes remain: the entry is corrupt or cut.
     if (bitPos > validBits) break;
-    if (((flushPos_ - writePos) & kWindowMask) < kFlushMargin && flushPos_ != writePos) {
+    if (((flushPos_ - writePos) & kWindowMask) <= kFlushMargin && flushPos_ != writePos) {
       save();
       flush();
       load();
       if (left < 0) break;
     }
 
-    if (!audio_) {
-      // Literals run in a tight loop: the refill point, the end of the input, the flush margin
-      // and the entry's end are folded into two limits checked per symbol.
-      const uint32_t bitLimit = std::min<uint32_t>((kMainRefillAt + 1) * 8, validBits + 1);
-      uint32_t room = (flushPos_ - writePos) & kWindowMask;
-      if (room == 0) room = kWindowSize;
-      const int64_t byteLimit = std::min<int64_t>(int64_t(room) - kFlushMargin, left + 1);
-      int64_t n = 0;
-      int s;
-      // Up to 57 input bits held in a register; reloaded when fewer than 16 remain.
-      uint64_t buffer = 0;
-      uint32_t held = 0;
-      for (;;) {
-        if (held < 16) {
-          const uint8_t* p = input_ + (bitPos >> 3);
-          uint64_t word = 0;
-          for (int i = 0; i < 8; ++i) word = word << 8 | p[i];
-          buffer = word << (bitPos & 7);
-          held = 64 - (bitPos & 7);
-        }
-        uint32_t bits;
-        s = mainTable_.decode(uint32_t(buffer >> 48), bits);
-        buffer <<= bits;
-        held -= bits;
-        bitPos += bits;
-        if (s >= 256) break;
-        w[writePos] = uint8_t(s);
-        writePos = (writePos + 1) & kWindowMask;
-        if (++n >= byteLimit || bitPos >= bitLimit) {
-          s = -1;
-          break;
-        }
+    if (audio_) {
+      save();
+      int s = decodeSymbol(audioTables_[currentChannel_]);
+      if (s == kAudioTableSwitch) {
+        readTables();
+      } else {
+        decodeAudioSymbol(s);
       }
-      written += uint64_t(n);
-      left -= n;
-      if (s >= 0) {
-        save();
-        decodeMainSymbol(s);
-        load();
-      }
+      load();
       continue;
     }
 
-    save();
-    int s = decodeSymbol(audioTables_[currentChannel_]);
-    if (s == kAudioTableSwitch) {
-      readTables();
-    } else {
-      decodeAudioSymbol(s);
+    // LZ symbols run in a tight loop until one of two limits: the input bits before the refill
+    // point or the end of the packed bytes, and the output bytes before the flush margin or the
+    // entry's end. Every symbol starts inside both, and one symbol reads at most 51 bits and
+    // writes at most 260 bytes, which the buffer's tail and the flush margin leave room for.
+    const uint32_t bitLimit = std::min<uint32_t>((kMainRefillAt + 1) * 8, validBits + 1);
+    uint32_t room = (flushPos_ - writePos) & kWindowMask;
+    if (room == 0) room = kWindowSize;
+    const int64_t byteLimit = std::min<int64_t>(int64_t(room) - kFlushMargin, left + 1);
+    int64_t n = 0;  // bytes written in this run
+    bool switched = false;
+    const CodeTable& mainTable = mainTable_;
+    auto literal = [&](int s) {
+      w[writePos] = uint8_t(s);
+      writePos = (writePos + 1) & kWindowMask;
+      ++n;
+    };
+    while (n < byteLimit && bitPos < bitLimit) {
+      uint64_t bits;
+      uint32_t length;
+      int s;
+      if (bitPos + 45 < bitLimit && n + 3 <= byteLimit) {
+        // Far from both limits: literals three at a time from a 64-bit buffer. After each three
+        // the buffer takes whole bytes from `next` below its `held` bits, so the load does not
+        // wait for the codes just read; it then holds at least 56 bits, room for 3 × 15.
+        uint32_t next = (bitPos >> 3) + 8;
+        uint32_t held = 64 - (bitPos & 7);
+        bits = load64(input_ + (bitPos >> 3)) << (bitPos & 7);
+        for (;;) {
+          s = mainTable.decode64(bits, length);
+          bits <<= (length & 63);
+          held -= (length & 63);
+          if (s >= 256) break;
+          literal(s);
+          s = mainTable.decode64(bits, length);
+          bits <<= (length & 63);
+          held -= (length & 63);
+          if (s >= 256) break;
+          literal(s);
+          s = mainTable.decode64(bits, length);
+          bits <<= (length & 63);
+          held -= (length & 63);
+          if (s >= 256) break;
+          literal(s);
+          bits |= load64(input_ + next) >> held;
+          next += (63 - held) >> 3;
+          held |= 56;
+          if (next * 8 - held + 45 >= bitLimit || n + 3 > byteLimit) {
+            s = -1;
+            break;
+          }
+        }
+        bitPos = next * 8 - held;
+        if (s < 0) continue;
+        bits = peek64(bitPos);
+      } else {
+        bits = peek64(bitPos);
+        s = mainTable.decode(uint32_t(bits >> 48), length);
+        bits <<= length;
+        bitPos += length;
+        if (s < 256) {
+          literal(s);
+          continue;
+        }
+      }
+      // Extra bits come from the top of `bits`; n ≤ 16.
+      auto take = [&](uint32_t count) {
+        uint32_t v = uint32_t((bits >> 32) >> (32 - count));
+        bits <<= count;
+        bitPos += count;
+        return v;
+      };
+      uint32_t matchLength, distance;
+      if (s >= kFirstMatch) {
+        const int k = s - kFirstMatch;
+        matchLength = kLengthBase[k] + 3u + take(kLengthBits[k]);
+        const int d = distanceTable_.decode(uint32_t(bits >> 48), length);
+        bits <<= length;
+        bitPos += length;
+        distance = kDistanceBase[d] + 1 + take(kDistanceBits[d]);
+        if (distance >= 0x2000) {
+          matchLength++;
+          if (distance >= 0x40000) matchLength++;
+        }
+      } else if (s >= kFirstShort) {
+        if (s == kTableSwitch) {
+          switched = true;
+          break;
+        }
+        const int k = s - kFirstShort;
+        distance = kShortBase[k] + 1u + take(kShortBits[k]);
+        matchLength = 2;
+      } else if (s == kRepeatLast) {
+        distance = lastDistance_;
+        matchLength = lastLength_;
+      } else {
+        distance = history_[(historyIndex_ - uint32_t(s - kRepeatLast)) & 3];
+        const int k = lengthTable_.decode(uint32_t(bits >> 48), length);
+        bits <<= length;
+        bitPos += length;
+        matchLength = kLengthBase[k] + 2u + take(kLengthBits[k]);
+        if (distance >= 0x101) {
+          matchLength++;
+          if (distance >= 0x2000) {
+            matchLength++;
+            if (distance >= 0x40000) matchLength++;
+          }
+        }
+      }
+      writePos = copyMatch(writePos, written + uint64_t(n), matchLength, distance);
+      n += matchLength;
     }
-    load();
+    written += uint64_t(n);
+    left -= n;
+    if (switched) {
+      save();
+      readTables();
+      load();
+    }
   }
   save();
-}
-
-void Rar20Decoder::decodeMainSymbol(int s) {
-  if (s >= kFirstMatch) {
-    int k = s - kFirstMatch;
-    uint32_t length = kLengthBase[k] + 3u;
-    if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
-    int d = decodeSymbol(distanceTable_);
-    uint32_t distance = kDistanceBase[d] + 1;
-    if (kDistanceBits[d] != 0) distance += readBits(kDistanceBits[d]);
-    if (distance >= 0x2000) {
-      length++;
-      if (distance >= 0x40000) length++;
-    }
-    copyMatch(length, distance);
-  } else if (s == kTableSwitch) {
-    readTables();
-  } else if (s == kRepeatLast) {
-    copyMatch(lastLength_, lastDistance_);
-  } else if (s < kFirstShort) {
-    uint32_t distance = history_[(historyIndex_ - uint32_t(s - kRepeatLast)) & 3];
-    int k = decodeSymbol(lengthTable_);
-    uint32_t length = kLengthBase[k] + 2u;
-    if (kLengthBits[k] != 0) length += readBits(kLengthBits[k]);
-    if (distance >= 0x101) {
-      length++;
-      if (distance >= 0x2000) {
-        length++;
-        if (distance >= 0x40000) length++;
-      }
-    }
-    copyMatch(length, distance);
-  } else {
-    int k = s - kFirstShort;
-    uint32_t distance = kShortBase[k] + 1u + readBits(kShortBits[k]);
-    copyMatch(2, distance);
-  }
 }
 
 void Rar20Decoder::decodeEntry(MemoryFile& file, uint32_t packedSize, uint32_t unpackedSize,

@@ -6,7 +6,9 @@
 // which the caller's CRC check rejects; input that runs out ends decoding early.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "archive/audio_predictor.h"
@@ -39,11 +41,16 @@ class Rar20Decoder {
   uint32_t readPacked(uint8_t* dest, uint32_t n);
   void fillInput();
   void refillInput();
-  uint32_t peek16() const {
-    const uint8_t* p = input_ + (bitPos_ >> 3);
-    uint32_t w = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-    return (w << (bitPos_ & 7)) >> 16;
+  // The 64 input bits from byte `pos`, first byte in the top bits.
+  static uint64_t load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
   }
+  // At least 57 valid bits from `bitPos`, aligned to the top.
+  uint64_t peek64(uint32_t bitPos) const { return load64(input_ + (bitPos >> 3)) << (bitPos & 7); }
+  uint32_t peek16() const { return uint32_t(peek64(bitPos_) >> 48); }
   void consume(uint32_t n) { bitPos_ += n; }
   uint32_t bytePos() const { return bitPos_ >> 3; }
   uint32_t readBits(uint32_t n) {
@@ -60,9 +67,10 @@ class Rar20Decoder {
 
   void readTables();
   void runMainLoop();
-  void decodeMainSymbol(int symbol);  // everything but a literal
   void decodeAudioSymbol(int symbol);
-  void copyMatch(uint32_t length, uint32_t distance);
+  // Copies `length` bytes from `distance` back to window position `dst`, with `written` bytes
+  // written since the reset, and enters the distance in the history; returns the new position.
+  uint32_t copyMatch(uint32_t dst, uint64_t written, uint32_t length, uint32_t distance);
   void flush();
 
   // Window
@@ -72,7 +80,7 @@ class Rar20Decoder {
   uint64_t written_ = 0;  // bytes written since the last reset; older positions read as zero
 
   // Input
-  uint8_t input_[kInputSize + 16] = {};  // room past the end for look-ahead loads
+  uint8_t input_[kInputSize + 16] = {};  // room past the end for 8-byte look-ahead loads
   uint32_t bitPos_ = 0;   // byte position * 8 + bit position
   uint32_t readTop_ = 0;   // end of the last read, as the trailing table switch test sees it
   uint32_t validEnd_ = 0;  // end of the bytes actually read into the buffer

@@ -154,6 +154,25 @@ TEST(Rar20DecoderTest, ContinuingEntryKeepsWindowAndTakesTheTrailingTableSwitch)
   EXPECT_NE(decode(fresh, secondBytes, 4).bytes, bytes("xabc"));
 }
 
+TEST(Rar20DecoderTest, FreshEntryReadsZerosNotTheWindowOfTheEntryBefore) {
+  // The cleared history holds distance 0, which names the slot a whole window back: nothing has
+  // been written there since the reset, so it reads as zero, not as the earlier entry's bytes.
+  Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.allocate());
+  StreamBuilder first;
+  first.lzTables();
+  first.literals("abcdefgh");
+  ASSERT_EQ(decode(decoder, first.finish(), 8).bytes, bytes("abcdefgh"));
+
+  StreamBuilder second;
+  second.lzTables();
+  second.symbol(257);       // most recent distance: 0
+  second.lengthSymbol(0);   // length 2
+  second.symbol(256);       // the same again
+  second.literal('E');
+  EXPECT_EQ(decode(decoder, second.finish(), 5).bytes, bytes(std::string(4, '\0') + "E"));
+}
+
 TEST(Rar20DecoderTest, CopyPastTheEntryEndNeverOverrunsTheOutput) {
   StreamBuilder s;
   s.lzTables();
