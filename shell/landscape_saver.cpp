@@ -4,7 +4,8 @@
 const char* const useMoreGrassValue = "UseMoreGrass";
 
 void LandscapeSaver::initConstants() {
-  overlayColour[0] = overlayColour[1] = overlayColour[2] = 255;
+  overlay.colour[0] = overlay.colour[1] = overlay.colour[2] = 255;
+  overlay.layout = landscapeOverlayLayout;
   effectsAllowed = true;
   windowedDebug = false;
   loggingEnabled = false;

@@ -4,6 +4,7 @@
 #include "gfx/default_frame.h"
 #include "gfx/device_restore.h"
 #include "gfx/device_setup.h"
+#include "gfx/loading_screen.h"
 #include "platform/runtime.h"
 #include "shell/command_line.h"
 
@@ -202,10 +203,21 @@ LRESULT SaverApp::defaultWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 // ---- default drawing hooks: standing state, a fixed view, a blue frame ----
 void SaverApp::initDeviceObjects(IDirect3DDevice8* d3dDevice) { setDefaultDeviceState(d3dDevice); }
-void SaverApp::showLoadingScreen(IDirect3DDevice8*) {}
+void SaverApp::showLoadingScreen(IDirect3DDevice8* d3dDevice) {
+  ::showLoadingScreen(d3dDevice, overlay, theBufferPool, presentParity,
+                      [this](const char* text) { runLog.line(text); });
+}
 void SaverApp::frameMove(IDirect3DDevice8* d3dDevice, float) { setDefaultView(d3dDevice); }
 void SaverApp::render(IDirect3DDevice8* d3dDevice) {
-  drawDefaultFrame(d3dDevice, nullptr);   // the overlay joins when the clock and counter exist
+  drawDefaultFrame(d3dDevice, [this, d3dDevice] { drawOverlay(d3dDevice); });
+}
+
+void SaverApp::drawOverlay(IDirect3DDevice8* d3dDevice) {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  const OverlayOptions options{settings.showTime != 0, settings.clock24Hour != 0,
+                               settings.showFrameCounter != 0};
+  ::drawOverlay(d3dDevice, overlay, theTextureManager, theBufferPool, options, framesPerSecond, now);
 }
 
 // ---- steps of the device layer ----
@@ -231,6 +243,8 @@ int SaverApp::createDevice() {
   const DeviceOptions options{settings.useDesktopSettings != 0, settings.gamma, windowedDebug};
   const int result = ::createDevice(deviceList, mainWindow, options, presentParameters, &device);
   if (result != deviceCreated) return result;
+  theTextureManager.init(deviceList.direct3D, device, presentParameters.BackBufferFormat, mainWindow);
+  theBufferPool.init(device, mainWindow);
   initDeviceObjects(device);
   runLog.line("Init D3D_Device Complete");
   showLoadingScreen(device);
@@ -242,5 +256,7 @@ void SaverApp::releaseDevice() { ::releaseDevice(deviceList, device); }
 // ---- steps of the dialog and password layers, and the textures ----
 void SaverApp::showConfigDialog() {}
 void SaverApp::changePassword() {}
-void SaverApp::loadDigitTextures() {}
-void SaverApp::releaseAllTextures() {}
+void SaverApp::loadDigitTextures() {
+  ::loadDigitTextures(overlay, theTextureManager, [this](const char* text) { runLog.line(text); });
+}
+void SaverApp::releaseAllTextures() { theTextureManager.releaseAll(); }

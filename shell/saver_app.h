@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "gfx/device_list.h"
+#include "gfx/screen_overlay.h"
 #include "platform/win32/windows.h"
 #include "shell/run_log.h"
 #include "shell/run_mode.h"
@@ -91,7 +92,7 @@ class SaverApp {
   bool effectsAllowed = true;
   DeviceList deviceList;
   IDirect3DDevice8* device = nullptr;
-  uint8_t overlayColour[3] = {255, 255, 255};
+  ScreenOverlay overlay;   // screen quad, glyph slots, colour and layout of clock and counter
   int32_t presentParity = 1;
   int32_t framesPerSecond = 0;
   int32_t frameCount = 0;
@@ -114,6 +115,8 @@ class SaverApp {
   void releaseDevice();
   void loadDigitTextures();
   void releaseAllTextures();
+  // The clock and frame counter over the frame; between BeginScene and EndScene.
+  void drawOverlay(IDirect3DDevice8* device);
 
  private:
   void runPreviewStartup();
