@@ -346,13 +346,17 @@ void Rar20Encoder::parseSegment(uint32_t begin, uint32_t end, const StreamState&
       for (int q = 0; q < r; ++q) seen |= node.recent[q] == d;
       if (seen) continue;
       uint32_t bonus = historyBonus(d);
+      // A history copy reaches 257 + bonus bytes; the repeat copies the last length, which a new
+      // match may have made longer (up to 260), so the most recent distance is measured that far.
       uint32_t maxLen = std::min(avail, 257 + bonus);
+      uint32_t scanLen = r == 0 ? std::min(avail, std::max(maxLen, node.lastLength)) : maxLen;
       const uint8_t* there = here - d;
       uint32_t len = 0;
-      while (len < maxLen && there[len] == here[len]) ++len;
+      while (len < scanLen && there[len] == here[len]) ++len;
       if (r == 0 && node.lastLength >= 2 && len >= node.lastLength) {
         relax(i, i + node.lastLength, c + p.main[kRepeatLast], Token{kRepeat, 0, uint16_t(node.lastLength), d});
       }
+      len = std::min(len, maxLen);
       uint32_t minLen = 2 + bonus;
       if (len < minLen) continue;
       float base = c + p.main[kFirstHistory + r];
