@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace d3dx8 {
 namespace {
 
@@ -203,6 +207,154 @@ void encodeInterpolatedAlpha(const Channels& k, uint8_t* out) {
   for (int i = 0; i < 6; ++i) out[2 + i] = uint8_t(bits >> (8 * i));
 }
 
+
+#if defined(__SSE2__)
+// The four-colour block of encodeColour (no punch-through) with SSE2, for the same bytes at a
+// fraction of the time: bounding box by byte minimum and maximum, covariance signs and index
+// projections by 16-bit multiply-adds. Also hands out the block's lowest and highest alpha.
+template <int kRefLane>
+__m128i broadcastLane(__m128i v) {   // within each pixel's four 16-bit lanes
+  constexpr int k = kRefLane * 0x55;
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, k), k);
+}
+
+void encodeColourSse(const uint32_t* rows[4], uint8_t* out, int& alphaLo, int& alphaHi) {
+  __m128i p[4];
+  for (int i = 0; i < 4; ++i) p[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i]));
+  __m128i mn = _mm_min_epu8(_mm_min_epu8(p[0], p[1]), _mm_min_epu8(p[2], p[3]));
+  __m128i mx = _mm_max_epu8(_mm_max_epu8(p[0], p[1]), _mm_max_epu8(p[2], p[3]));
+  mn = _mm_min_epu8(mn, _mm_shuffle_epi32(mn, _MM_SHUFFLE(1, 0, 3, 2)));
+  mn = _mm_min_epu8(mn, _mm_shuffle_epi32(mn, _MM_SHUFFLE(2, 3, 0, 1)));
+  mx = _mm_max_epu8(mx, _mm_shuffle_epi32(mx, _MM_SHUFFLE(1, 0, 3, 2)));
+  mx = _mm_max_epu8(mx, _mm_shuffle_epi32(mx, _MM_SHUFFLE(2, 3, 0, 1)));
+  uint32_t lo32 = uint32_t(_mm_cvtsi128_si32(mn)), hi32 = uint32_t(_mm_cvtsi128_si32(mx));
+  alphaLo = int(lo32 >> 24);
+  alphaHi = int(hi32 >> 24);
+  int lo[3] = {int(lo32 >> 16) & 255, int(lo32 >> 8) & 255, int(lo32) & 255};   // red, green, blue
+  int hi[3] = {int(hi32 >> 16) & 255, int(hi32 >> 8) & 255, int(hi32) & 255};
+
+  // Pixels as 16-bit lanes B, G, R, A; two pixels per vector.
+  const __m128i zero = _mm_setzero_si128();
+  __m128i x[8];
+  for (int i = 0; i < 4; ++i) {
+    x[2 * i] = _mm_unpacklo_epi8(p[i], zero);
+    x[2 * i + 1] = _mm_unpackhi_epi8(p[i], zero);
+  }
+
+  int ref = 0;
+  for (int c = 1; c < 3; ++c)
+    if (hi[c] - lo[c] > hi[ref] - lo[ref]) ref = c;
+  // Σ (2x − (lo + hi)) of each channel times that of the reference channel.
+  const __m128i centre = _mm_set_epi16(0, short(lo[0] + hi[0]), short(lo[1] + hi[1]), short(lo[2] + hi[2]), 0,
+                                       short(lo[0] + hi[0]), short(lo[1] + hi[1]), short(lo[2] + hi[2]));
+  const __m128i blueRed = _mm_set_epi16(0, -1, 0, -1, 0, -1, 0, -1);
+  const __m128i green = _mm_set_epi16(0, 0, -1, 0, 0, 0, -1, 0);
+  __m128i sumBlueRed = zero, sumGreen = zero;
+  for (int i = 0; i < 8; ++i) {
+    __m128i v = _mm_sub_epi16(_mm_slli_epi16(x[i], 1), centre);
+    __m128i r = ref == 0 ? broadcastLane<2>(v) : ref == 1 ? broadcastLane<1>(v) : broadcastLane<0>(v);
+    sumBlueRed = _mm_add_epi32(sumBlueRed, _mm_madd_epi16(v, _mm_and_si128(r, blueRed)));
+    sumGreen = _mm_add_epi32(sumGreen, _mm_madd_epi16(v, _mm_and_si128(r, green)));
+  }
+  alignas(16) int32_t br[4], g[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(br), sumBlueRed);
+  _mm_store_si128(reinterpret_cast<__m128i*>(g), sumGreen);
+  const int covariance[3] = {br[1] + br[3], g[0] + g[2], br[0] + br[2]};
+  for (int c = 0; c < 3; ++c)
+    if (c != ref && covariance[c] < 0) std::swap(lo[c], hi[c]);
+  for (int c = 0; c < 3; ++c) {
+    int inset = (hi[c] - lo[c]) / 16;
+    hi[c] -= inset;
+    lo[c] += inset;
+  }
+
+  uint32_t c0 = to565(hi), c1 = to565(lo);
+  if (c0 < c1) std::swap(c0, c1);
+  put16(out, c0);
+  put16(out + 2, c1);
+  Rgb e0 = expand565(c0), e1 = expand565(c1);
+  int d[3] = {e1.r - e0.r, e1.g - e0.g, e1.b - e0.b};
+  int length = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+  uint32_t indices = 0;
+  if (length > 0) {
+    const __m128i direction = _mm_set_epi16(0, short(d[0]), short(d[1]), short(d[2]), 0, short(d[0]), short(d[1]), short(d[2]));
+    const __m128i origin = _mm_set1_epi32(e0.r * d[0] + e0.g * d[1] + e0.b * d[2]);
+    const __m128 scale = _mm_set1_ps(3.0f / float(length)), half = _mm_set1_ps(0.5f);
+    __m128i steps[4];
+    for (int i = 0; i < 4; ++i) {   // four pixels (one row) at a time
+      __m128 a = _mm_castsi128_ps(_mm_madd_epi16(x[2 * i], direction));
+      __m128 b = _mm_castsi128_ps(_mm_madd_epi16(x[2 * i + 1], direction));
+      __m128i dot = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                                  _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
+      __m128 t = _mm_cvtepi32_ps(_mm_sub_epi32(dot, origin));
+      steps[i] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(t, scale), half));
+    }
+    __m128i low = _mm_packs_epi32(steps[0], steps[1]), high = _mm_packs_epi32(steps[2], steps[3]);
+    const __m128i three = _mm_set1_epi16(3);
+    low = _mm_min_epi16(_mm_max_epi16(low, zero), three);
+    high = _mm_min_epi16(_mm_max_epi16(high, zero), three);
+    alignas(16) uint32_t packed[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(packed), _mm_packus_epi16(low, high));
+    for (int i = 0; i < 4; ++i) {
+      uint32_t w = packed[i];
+      indices |= ((w | w >> 6 | w >> 12 | w >> 18) & 0xff) << (8 * i);
+    }
+    // Steps 0, 1, 2, 3 from c0 are indices 0, 2, 3, 1.
+    uint32_t s1 = (indices >> 1) & 0x55555555u, s0 = indices & 0x55555555u;
+    indices = ((s1 ^ s0) << 1) | s1;
+  }
+  out[4] = uint8_t(indices);
+  out[5] = uint8_t(indices >> 8);
+  out[6] = uint8_t(indices >> 16);
+  out[7] = uint8_t(indices >> 24);
+}
+#endif
+
+void encodeBlockPortable(D3DFORMAT format, const uint32_t pixels[16], uint8_t* block) {
+  Channels k;
+  split(pixels, k);
+  switch (format) {
+    case D3DFMT_DXT1: encodeColour(k, true, block); break;
+    case D3DFMT_DXT3:
+      encodeExplicitAlpha(k, block);
+      encodeColour(k, false, block + 8);
+      break;
+    case D3DFMT_DXT5:
+      encodeInterpolatedAlpha(k, block);
+      encodeColour(k, false, block + 8);
+      break;
+    default: break;
+  }
+}
+
+// One block from four rows of four pixels: the vector colour encoder unless a DXT1 block needs
+// its transparent index, the plain code for alpha that varies within the block.
+void encodeBlockRows(D3DFORMAT format, const uint32_t* rows[4], uint8_t* block) {
+#if defined(__SSE2__)
+  int alphaLo, alphaHi;
+  uint8_t colour[8];
+  encodeColourSse(rows, colour, alphaLo, alphaHi);
+  if (format != D3DFMT_DXT1 || alphaLo >= 128) {
+    if (format == D3DFMT_DXT5 && alphaLo == alphaHi) {
+      std::memset(block, 0, 8);
+      block[0] = block[1] = uint8_t(alphaHi);
+    } else if (format != D3DFMT_DXT1) {
+      uint32_t pixels[16];
+      for (int y = 0; y < 4; ++y) std::memcpy(pixels + 4 * y, rows[y], 16);
+      Channels k;
+      split(pixels, k);
+      if (format == D3DFMT_DXT3) encodeExplicitAlpha(k, block);
+      else encodeInterpolatedAlpha(k, block);
+    }
+    std::memcpy(format == D3DFMT_DXT1 ? block : block + 8, colour, 8);
+    return;
+  }
+#endif
+  uint32_t pixels[16];
+  for (int y = 0; y < 4; ++y) std::memcpy(pixels + 4 * y, rows[y], 16);
+  encodeBlockPortable(format, pixels, block);
+}
+
 }  // namespace
 
 bool isDxtFormat(D3DFORMAT format) { return dxtBlockBytes(format) != 0; }
@@ -245,20 +397,12 @@ void decodeDxtImage(D3DFORMAT format, const uint8_t* blocks, size_t pitch, Pixel
 }
 
 void encodeDxtBlock(D3DFORMAT format, const uint32_t pixels[16], uint8_t* block) {
-  Channels k;
-  split(pixels, k);
-  switch (format) {
-    case D3DFMT_DXT1: encodeColour(k, true, block); break;
-    case D3DFMT_DXT3:
-      encodeExplicitAlpha(k, block);
-      encodeColour(k, false, block + 8);
-      break;
-    case D3DFMT_DXT5:
-      encodeInterpolatedAlpha(k, block);
-      encodeColour(k, false, block + 8);
-      break;
-    default: break;
-  }
+  const uint32_t* rows[4] = {pixels, pixels + 4, pixels + 8, pixels + 12};
+  encodeBlockRows(format, rows, block);
+}
+
+void encodeDxtBlockPortable(D3DFORMAT format, const uint32_t pixels[16], uint8_t* block) {
+  encodeBlockPortable(format, pixels, block);
 }
 
 void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch) {
@@ -267,15 +411,17 @@ void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, 
   for (uint32_t by = 0; by < h; by += 4) {
     uint8_t* block = blocks + (by / 4) * pitch;
     for (uint32_t bx = 0; bx < w; bx += 4, block += blockBytes) {
-      uint32_t pixels[16];
       if (bx + 4 <= w && by + 4 <= h) {
-        for (uint32_t y = 0; y < 4; ++y) std::memcpy(pixels + 4 * y, image.row(by + y) + bx, 16);
+        const uint32_t* rows[4] = {image.row(by) + bx, image.row(by + 1) + bx, image.row(by + 2) + bx,
+                                   image.row(by + 3) + bx};
+        encodeBlockRows(format, rows, block);
       } else {
+        uint32_t pixels[16];
         for (uint32_t y = 0; y < 4; ++y)
           for (uint32_t x = 0; x < 4; ++x)
             pixels[4 * y + x] = image.row(std::min(by + y, h - 1))[std::min(bx + x, w - 1)];
+        encodeDxtBlock(format, pixels, block);
       }
-      encodeDxtBlock(format, pixels, block);
     }
   }
 }

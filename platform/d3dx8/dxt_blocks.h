@@ -20,6 +20,8 @@ void decodeDxtImage(D3DFORMAT format, const uint8_t* blocks, size_t pitch, Pixel
 
 // 16 ARGB pixels, row by row, to one block.
 void encodeDxtBlock(D3DFORMAT format, const uint32_t pixels[16], uint8_t* block);
+// The same bytes without SIMD: the plain reference the vector code must match.
+void encodeDxtBlockPortable(D3DFORMAT format, const uint32_t pixels[16], uint8_t* block);
 // A whole level into rows of blocks `pitch` bytes apart; partial edge blocks repeat the last
 // column and row.
 void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch);
