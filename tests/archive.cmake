@@ -14,3 +14,6 @@ tarnwick_add_test(archive_tool_test
   SOURCES archive_tool_test.cpp)
 target_compile_definitions(archive_tool_test PRIVATE TARNWICK_ARCHIVE_TOOL="$<TARGET_FILE:tarnwick3d-archive>")
 add_dependencies(archive_tool_test tarnwick3d-archive)
+tarnwick_add_test(archive_crc_test
+  SOURCES archive_crc_test.cpp
+  LIBS tw_archive)
