@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -405,10 +407,13 @@ void encodeDxtBlockPortable(D3DFORMAT format, const uint32_t pixels[16], uint8_t
   encodeBlockPortable(format, pixels, block);
 }
 
-void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch) {
+namespace {
+
+void encodeBlockRowsOf(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch, uint32_t firstRow,
+                       uint32_t endRow) {
   uint32_t blockBytes = dxtBlockBytes(format);
   uint32_t w = image.width, h = image.height;
-  for (uint32_t by = 0; by < h; by += 4) {
+  for (uint32_t by = firstRow * 4; by < endRow * 4 && by < h; by += 4) {
     uint8_t* block = blocks + (by / 4) * pitch;
     for (uint32_t bx = 0; bx < w; bx += 4, block += blockBytes) {
       if (bx + 4 <= w && by + 4 <= h) {
@@ -424,6 +429,25 @@ void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, 
       }
     }
   }
+}
+
+// Below this many blocks a second thread costs more than it saves.
+constexpr uint64_t kBlocksForTwoThreads = 8192;
+
+}  // namespace
+
+void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch) {
+  uint32_t blockRows = (image.height + 3) / 4;
+  uint64_t count = uint64_t(blockRows) * ((image.width + 3) / 4);
+  if (count < kBlocksForTwoThreads || std::thread::hardware_concurrency() < 2) {
+    encodeBlockRowsOf(format, image, blocks, pitch, 0, blockRows);
+    return;
+  }
+  // Large levels: the lower half of the block rows on a helper thread that ends before we return.
+  uint32_t half = blockRows / 2;
+  std::thread helper(encodeBlockRowsOf, format, std::cref(image), blocks, pitch, half, blockRows);
+  encodeBlockRowsOf(format, image, blocks, pitch, 0, half);
+  helper.join();
 }
 
 }  // namespace d3dx8

@@ -3,7 +3,7 @@
 // The encoder takes the colour bounding box of each block, inset by 1/16 of its size, as the
 // two endpoints (choosing the box diagonal that follows the colours' correlation), and picks
 // each pixel's index by projecting it on the line between them; alpha is handled the same way.
-// No iterative search: quality is good on photos and the speed is close to a memory copy.
+// No iterative search: quality is good on photos, and large levels are split between two threads.
 #pragma once
 
 #include "platform/d3dx8/picture.h"
