@@ -252,8 +252,10 @@ struct Program {
   GLint ambient = -1, matDiffuse = -1, matAmbient = -1, matEmissive = -1;
   GLint lightDir = -1, lightDiffuse = -1, lightAmbient = -1;
   GLint tfactor = -1, alphaRef = -1;
+  GLint constants = -1;   // vertex-shader programs: u_c[96]
   // Versions of the uniform groups last uploaded to this program.
   uint32_t transformVersion = 0, lightingVersion = 0, screenVersion = 0, pixelVersion = 0;
+  uint32_t constantsVersion = 0;
 };
 
 // Vertex-half description of a draw, read from state.
@@ -279,6 +281,9 @@ uint32_t makePixelKey(DWORD alphaFunc /* 0: no test */, bool specularAdd, bool f
 Program buildProgram(const PipelineKey& key, std::string* log);
 std::string vertexSource(uint64_t vertexKey);
 std::string pixelSource(const PipelineKey& key);
+
+// ---- vertex shaders (vertex_shader_gl.cpp) ------------------------------------------------------
+struct VertexShaderGL;
 
 // ---- the device --------------------------------------------------------------------------------
 class Direct3D8GL;
@@ -333,6 +338,7 @@ class DeviceGL final : public RefCounted<IDirect3DDevice8> {
                              DWORD usage) override;
   HRESULT DeleteVertexShader(DWORD handle) override;
   HRESULT SetVertexShaderConstant(DWORD firstRegister, const void* data, DWORD count) override;
+  HRESULT GetVertexShaderConstant(DWORD firstRegister, void* data, DWORD count);
 
   // Internal
   bool makeCurrent();
@@ -346,6 +352,9 @@ class DeviceGL final : public RefCounted<IDirect3DDevice8> {
   bool readRenderTarget(std::vector<uint32_t>& argb, UINT& width, UINT& height);
   const D3DPRESENT_PARAMETERS& presentParameters() const { return parameters_; }
   size_t programCount() const { return programs_.size(); }
+  // Runs the current vertex shader on `count` vertices of stream 0 from `startVertex` and returns
+  // their raw output registers (VsOutputs layout, 48 floats a vertex); false without a shader.
+  bool captureShaderOutputs(UINT startVertex, UINT count, std::vector<float>& outputs);
 
  private:
   enum class Health { ok, lost, notReset };
@@ -371,6 +380,11 @@ class DeviceGL final : public RefCounted<IDirect3DDevice8> {
   void applyVertexInput(UINT baseVertex);
   GLuint samplerFor(int stage);
   void updateTransformUniform();
+  PipelineKey pixelKey() const;   // the pixel half of the current state
+  bool prepareShaderDraw();
+  void applyShaderProgram();
+  void applyShaderVertexInput();
+  void releaseVertexShaders(bool contextCurrent);
   void presentFrame();
   void writeCapture(const std::vector<uint8_t>& rgba, int width, int height);
   bool ensureGammaProgram();
@@ -435,6 +449,13 @@ class DeviceGL final : public RefCounted<IDirect3DDevice8> {
   std::array<float, 9> normalUniform_{};
   GLuint gammaProgram_ = 0, gammaLut_ = 0;
   long frameNumber_ = 0;
+
+  // Vertex shaders: handles are odd (flexible vertex formats never set bit 0) and never reused.
+  std::unordered_map<DWORD, VertexShaderGL*> shaders_;
+  DWORD shadersMade_ = 0;
+  VertexShaderGL* shader_ = nullptr;   // the selected shader, or null for fixed function
+  std::array<float, 96 * 4> shaderConstants_{};
+  uint32_t constantsVersion_ = 1;
 };
 
 // ---- the Direct3D object ------------------------------------------------------------------------

@@ -21,3 +21,13 @@ std::string d3d8TestGLDescription();
 
 // Generated fixed-function programs the device holds (one per distinct state combination drawn).
 size_t d3d8TestProgramCount(IDirect3DDevice8* device);
+
+// Runs the selected vertex shader on `count` vertices of stream 0 from `startVertex` through the
+// GL translation (transform feedback) and returns each vertex's raw output registers: oPos, oD0,
+// oD1, oT0…oT7, (oFog, oPts, 0, 0) — 48 floats a vertex. False without a shader or stream.
+bool d3d8TestCaptureVertexShader(IDirect3DDevice8* device, UINT startVertex, UINT count,
+                                 std::vector<float>& outputs);
+
+// Reads back vertex-shader constant registers (four floats each).
+HRESULT d3d8TestGetVertexShaderConstant(IDirect3DDevice8* device, DWORD firstRegister, void* data,
+                                        DWORD count);

@@ -185,6 +185,7 @@ DeviceGL::~DeviceGL() {
     resource->detach();
   }
   resources_.clear();
+  releaseVertexShaders(current);
   if (current) {
     for (auto& [key, program] : programs_) glDeleteProgram(program.name);
     for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
@@ -385,6 +386,9 @@ void DeviceGL::setDefaultState() {
   lights_ = {};
   lightEnabled_.fill(false);
   fvf_ = 0;
+  shader_ = nullptr;
+  shaderConstants_.fill(0.0f);
+  ++constantsVersion_;
   stream_ = nullptr;
   streamStride_ = 0;
   indices_ = nullptr;
@@ -770,23 +774,7 @@ HRESULT DeviceGL::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE typ
   return D3D_OK;
 }
 
-HRESULT DeviceGL::SetVertexShader(DWORD handle) {
-  if (handle & D3DFVF_RESERVED0) return D3DERR_INVALIDCALL;   // shader handles: none made yet
-  if (fvf_ != handle) {
-    fvf_ = handle;
-    dirty_ |= kDirtyPipeline | kDirtyVertexInput;
-  }
-  return D3D_OK;
-}
-
-HRESULT DeviceGL::CreateVertexShader(const DWORD*, const DWORD*, DWORD* handle, DWORD) {
-  if (handle) *handle = 0;
-  return D3DERR_NOTAVAILABLE;
-}
-
-HRESULT DeviceGL::DeleteVertexShader(DWORD) { return D3DERR_INVALIDCALL; }
-
-HRESULT DeviceGL::SetVertexShaderConstant(DWORD, const void*, DWORD) { return D3DERR_NOTAVAILABLE; }
+// SetVertexShader and the other vertex-shader entry points are in vertex_shader_gl.cpp.
 
 HRESULT DeviceGL::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride) {
   if (stream != 0) return D3DERR_INVALIDCALL;
@@ -862,17 +850,8 @@ void DeviceGL::applyPipeline() {
   vin.flatShading = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
   for (int stage = 0; stage < kMaxStages; ++stage)
     vin.texCoordIndex[stage] = int(stageStates_[stage][D3DTSS_TEXCOORDINDEX] & 0xffff);
+  key = pixelKey();
   key.vertex = makeVertexKey(vin);
-  for (int stage = 0; stage < kMaxStages; ++stage) {
-    const auto& ss = stageStates_[stage];
-    if (ss[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
-    key.stage[stage] = makeStageKey({ss[D3DTSS_COLOROP], ss[D3DTSS_COLORARG1], ss[D3DTSS_COLORARG2],
-                                     ss[D3DTSS_ALPHAOP], ss[D3DTSS_ALPHAARG1], ss[D3DTSS_ALPHAARG2],
-                                     textures_[stage] != nullptr});
-  }
-  DWORD alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : 0;
-  if (alphaFunc == D3DCMP_ALWAYS) alphaFunc = 0;
-  key.pixel = makePixelKey(alphaFunc, rs[D3DRS_SPECULARENABLE] != FALSE, vin.flatShading);
   if (currentProgram_ && key == currentKey_) return;
   auto found = programs_.find(key);
   if (found == programs_.end()) {
@@ -884,6 +863,23 @@ void DeviceGL::applyPipeline() {
   currentKey_ = key;
   currentProgram_ = found->second.name ? &found->second : nullptr;
   if (currentProgram_) glUseProgram(currentProgram_->name);
+}
+
+PipelineKey DeviceGL::pixelKey() const {
+  const auto& rs = renderStates_;
+  PipelineKey key;
+  for (int stage = 0; stage < kMaxStages; ++stage) {
+    const auto& ss = stageStates_[stage];
+    if (ss[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+    key.stage[stage] = makeStageKey({ss[D3DTSS_COLOROP], ss[D3DTSS_COLORARG1], ss[D3DTSS_COLORARG2],
+                                     ss[D3DTSS_ALPHAOP], ss[D3DTSS_ALPHAARG1], ss[D3DTSS_ALPHAARG2],
+                                     textures_[stage] != nullptr});
+  }
+  DWORD alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : 0;
+  if (alphaFunc == D3DCMP_ALWAYS) alphaFunc = 0;
+  key.pixel = makePixelKey(alphaFunc, rs[D3DRS_SPECULARENABLE] != FALSE,
+                           rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT);
+  return key;
 }
 
 void DeviceGL::updateTransformUniform() {
@@ -1045,6 +1041,7 @@ void DeviceGL::applyVertexInput(UINT) {
 }
 
 bool DeviceGL::prepareDraw() {
+  if (shader_) return prepareShaderDraw();
   if (!stream_ || !fvfSize(fvf_) || !makeCurrent()) return false;
   if (dirty_ & kDirtyTarget) bindTarget();
   if (!targetComplete_) return false;

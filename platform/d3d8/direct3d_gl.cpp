@@ -242,9 +242,10 @@ void Direct3D8GL::fillCaps(D3DCAPS8* caps) const {
   caps->MaxVertexIndex = 0xFFFFFF;
   caps->MaxStreams = 1;
   caps->MaxStreamStride = 255;
-  // Vertex shaders arrive with their translation to GLSL; until then the device has none.
-  caps->VertexShaderVersion = 0;
-  caps->MaxVertexShaderConst = 0;
+  // Vertex shaders are translated to GLSL 3.30.
+  bool glsl330 = gl.majorVersion > 3 || (gl.majorVersion == 3 && gl.minorVersion >= 3);
+  caps->VertexShaderVersion = glsl330 ? D3DVS_VERSION(1, 1) : 0;
+  caps->MaxVertexShaderConst = glsl330 ? 96 : 0;
   caps->PixelShaderVersion = 0;
 }
 
