@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "d3dx8_picture_fixtures.h"
@@ -442,6 +443,25 @@ TEST(DxtEncoder, FastPathWritesTheSameBytesAsThePlainCode) {
           << "round " << round << " format " << format;
     }
   }
+}
+
+TEST(DxtEncoder, LargeLevelsSplitBetweenThreadsMatchBlockByBlock) {
+  // 512 × 258: enough blocks for two threads, an odd number of block rows and a partial last row.
+  d3dx8::PixelImage image(512, 258);
+  std::mt19937 random(4);
+  for (size_t i = 0; i < image.count(); ++i) image.pixels[i] = (i % 7 ? 0xFF000000u : 0x40000000u) | (random() & 0xFFFFFF);
+  size_t pitch = 128 * 16;
+  std::vector<uint8_t> blocks(pitch * 65);
+  d3dx8::encodeDxtImage(D3DFMT_DXT5, image, blocks.data(), pitch);
+  for (uint32_t by = 0; by < 65; ++by)
+    for (uint32_t bx = 0; bx < 128; ++bx) {
+      uint32_t pixels[16];
+      for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 4; ++x) pixels[4 * y + x] = image.row(std::min(by * 4 + y, 257u))[bx * 4 + x];
+      uint8_t expected[16];
+      d3dx8::encodeDxtBlockPortable(D3DFMT_DXT5, pixels, expected);
+      ASSERT_EQ(std::memcmp(expected, &blocks[by * pitch + bx * 16], 16), 0) << by << ", " << bx;
+    }
 }
 
 TEST(DxtEncoder, FollowsColoursThatFallWhileOthersRise) {
