@@ -5,13 +5,16 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <fstream>
 #include <limits>
+#include <sstream>
 #include <random>
 #include <string>
 
 #include "d3d8_shader_tokens.h"
 #include "d3d8_test_support.h"
 #include "platform/d3d8/shader_interpreter.h"
+#include "platform/d3dx8/d3dx8_shader.h"
 
 using namespace d3d8test;
 using namespace vstok;
@@ -486,6 +489,145 @@ TEST_F(VertexShader, HandlesAreOddAndDistinctFromFormatsAndDieWithDelete) {
   EXPECT_EQ(device->CreateVertexShader(nullptr, code.data(), &handle, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->CreateVertexShader(kFourVectors.data(), nullptr, &handle, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->CreateVertexShader(kFourVectors.data(), code.data(), nullptr, 0), D3DERR_INVALIDCALL);
+}
+
+// ---- the program's own shaders, assembled ------------------------------------------------------------
+std::vector<DWORD> assembleFixture(const char* name) {
+  std::ifstream file(std::string(TARNWICK_SOURCE_DIR) + "/tests/fixtures/shaders/" + name, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  std::string source = text.str();
+  EXPECT_FALSE(source.empty()) << name;
+  ID3DXBuffer* code = nullptr;
+  EXPECT_EQ(D3DXAssembleShader(source.data(), UINT(source.size()), 0, nullptr, &code, nullptr), D3D_OK) << name;
+  std::vector<DWORD> tokens;
+  if (code) {
+    tokens.resize(code->GetBufferSize() / sizeof(DWORD));
+    std::memcpy(tokens.data(), code->GetBufferPointer(), tokens.size() * sizeof(DWORD));
+    code->Release();
+  }
+  return tokens;
+}
+
+float fraction(float x) { return x - std::floor(x); }
+float dot4(const Vec4& a, const Vec4& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3]; }
+
+void expectVectorNear(const Vec4& actual, const Vec4& expected, const std::string& what) {
+  for (int k = 0; k < 4; ++k)
+    EXPECT_NEAR(actual[size_t(k)], expected[size_t(k)], 2e-3f * std::max(1.0f, std::fabs(expected[size_t(k)])))
+        << what << " ." << "xyzw"[k];
+}
+
+// A projection-like matrix for c4…c7 (rows as the shaders read them).
+void setMatrixRows(IDirect3DDevice8* device) {
+  const Vec4 rows[4] = {{1.2f, 0.1f, -0.3f, 0.5f}, {0.0f, 1.4f, 0.2f, -0.25f}, {0.1f, 0.0f, 1.1f, 0.3f}, {0.0f, 0.0f, 0.9f, 2.0f}};
+  device->SetVertexShaderConstant(4, rows, 4);
+}
+
+// The river shader as the program assembles it: waves and texture slide as the formula says, on
+// the translation and on the interpreter alike.
+TEST_F(VertexShader, RiverShaderLiftsTheWaterAndSlidesTheTexture) {
+  std::vector<DWORD> code = assembleFixture("river.vsh");
+  ASSERT_FALSE(code.empty());
+  struct LitVertex {
+    float x, y, z, nx, ny, nz;
+    DWORD color;
+    float u, v;
+  };
+  const std::vector<DWORD> declaration = {D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3),
+                                          D3DVSD_REG(3, D3DVSDT_FLOAT3), D3DVSD_REG(5, D3DVSDT_D3DCOLOR),
+                                          D3DVSD_REG(7, D3DVSDT_FLOAT2), D3DVSD_END()};
+  const float pi = 3.14159265f, T = 12.34f;
+  const Vec4 c0{0, 0.5f, 1, 2}, c1{T, 0, 0, 0}, c20{1.0f, -0.5f, 0.041f, -0.001388f},
+      c21{pi, 1 / (2 * pi), 2 * pi, 10.05f}, c22{5.0f, 1.0f, 2.0f, 0.75f}, c23{0.25f, 0.25f, 7.0f, 0.75f};
+  device->SetVertexShaderConstant(0, &c0, 1);
+  device->SetVertexShaderConstant(1, &c1, 1);
+  device->SetVertexShaderConstant(20, &c20, 1);
+  device->SetVertexShaderConstant(21, &c21, 1);
+  device->SetVertexShaderConstant(22, &c22, 1);
+  device->SetVertexShaderConstant(23, &c23, 1);
+  setMatrixRows(device);
+  std::vector<LitVertex> vertices;
+  for (int i = 0; i < 8; ++i)
+    vertices.push_back({float(i) - 3.5f, 0.25f * float(i), 2.0f - 0.5f * float(i), 0, 1, 0,
+                        0xFF000000u | DWORD(i * 0x102030), 0.37f * float(i), 0.5f * float(i & 1)});
+  std::vector<VsOutputs> gl, cpu;
+  runBoth(declaration, code, vertices.data(), sizeof(LitVertex), UINT(vertices.size()), gl, cpu);
+  ASSERT_EQ(gl.size(), vertices.size());
+  expectAgree(gl, cpu, "river");
+
+  std::vector<Vec4> c = constants();
+  auto wave = [&](float angle) {
+    angle = fraction((angle + c21[0]) * c21[1]) * c21[2] - c21[0];
+    float a2 = angle * angle;
+    return c20[0] + a2 * c20[1] + a2 * a2 * c20[2] + a2 * a2 * a2 * c20[3];
+  };
+  for (size_t i = 0; i < vertices.size(); ++i) {
+    const LitVertex& p = vertices[i];
+    float y = p.y + wave((p.u - T + p.v) * c22[0]) * c23[0];
+    y += wave((p.u + T + p.v) * c22[2]) * c23[1];
+    Vec4 lifted{p.x, y, p.z, 1};
+    Vec4 position{dot4(lifted, c[4]), dot4(lifted, c[5]), dot4(lifted, c[6]), dot4(lifted, c[7])};
+    std::string what = "river vertex " + std::to_string(i);
+    expectVectorNear(gl[i][0], position, what + " oPos");
+    expectVectorNear(gl[i][1], {((p.color >> 16) & 0xFF) / 255.0f, ((p.color >> 8) & 0xFF) / 255.0f,
+                                (p.color & 0xFF) / 255.0f, 1.0f}, what + " oD0");
+    expectVectorNear(gl[i][3], {p.u - T, p.v, 0, 1}, what + " oT0");
+  }
+}
+
+TEST_F(VertexShader, GrassShaderSwaysTheTopsAndTintsTheTufts) {
+  std::vector<DWORD> code = assembleFixture("grass.vsh");
+  ASSERT_FALSE(code.empty());
+  const std::vector<DWORD> declaration = {D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3),
+                                          D3DVSD_REG(7, D3DVSDT_FLOAT2), D3DVSD_END()};
+  const float pi = 3.14159265f, T = 7.5f;
+  const struct {
+    DWORD reg;
+    Vec4 value;
+  } table[] = {{0, {0, 0.5f, 1, 2}}, {1, {T, 0, 0, 0}}, {8, {-0.16161616f, 0.0083333f, -0.00019841f, 0.0000027557f}},
+               {10, {1.07f, 0, 0, 0}}, {11, {4, 4, 0, 2.5f}}, {12, {-2, -1.33f, -2.33f, -1}}, {13, {1, 2, 3, 3}},
+               {14, {-0.006f, -0.012f, 0.024f, 0.048f}}, {15, {-0.003f, -0.006f, -0.012f, -0.048f}},
+               {16, {0.105f, 0.21f, 0.245f, 0.35f}}, {17, {4, pi / 2, pi, 2 * pi}}, {18, {0.35f, 0.1f, 0.1f, 0.03f}},
+               {19, {0.6f, 0.7f, 0.2f, 0}}};
+  for (const auto& entry : table) device->SetVertexShaderConstant(entry.reg, &entry.value, 1);
+  setMatrixRows(device);
+  struct GrassVertex {
+    float x, y, z, u, v;
+  };
+  std::vector<GrassVertex> vertices;
+  for (int i = 0; i < 8; ++i)
+    vertices.push_back({13.0f * float(i) - 40.0f, 2.0f + float(i), 5.0f - 3.0f * float(i), 0.25f * float(i & 3),
+                        i < 4 ? 1.0f : 0.01f});
+  std::vector<VsOutputs> gl, cpu;
+  runBoth(declaration, code, vertices.data(), sizeof(GrassVertex), UINT(vertices.size()), gl, cpu);
+  ASSERT_EQ(gl.size(), vertices.size());
+  expectAgree(gl, cpu, "grass");
+
+  std::vector<Vec4> c = constants();
+  for (size_t i = 0; i < vertices.size(); ++i) {
+    const GrassVertex& p = vertices[i];
+    Vec4 S;
+    for (int k = 0; k < 4; ++k) {
+      float phase = fraction(c[14][size_t(k)] * p.x + c[15][size_t(k)] * p.y + T * c[16][size_t(k)]);
+      float a = (phase * c[10][0] - c[0][1]) * c[17][3];
+      float a2 = a * a;
+      S[size_t(k)] = a + a * a2 * (c[8][0] + a2 * (c[8][1] + a2 * (c[8][2] + a2 * c[8][3])));
+    }
+    float weight = (c[0][2] - p.v) * (c[0][2] - p.v);
+    Vec4 moved{p.x + dot4(S, c[11]) * weight, p.y + dot4(S, c[12]) * weight, p.z + dot4(S, c[13]) * weight, 1};
+    Vec4 position{dot4(moved, c[4]), dot4(moved, c[5]), dot4(moved, c[6]), dot4(moved, c[7])};
+    float w = dot4(S, c[18]);
+    std::string what = "grass vertex " + std::to_string(i);
+    expectVectorNear(gl[i][0], position, what + " oPos");
+    expectVectorNear(gl[i][1], {0.7f - 0.6f * w, 0.7f - 0.2f * w, 0.7f - 0.6f * w, 0.7f - 0.2f * w}, what + " oD0");
+    expectVectorNear(gl[i][3], {p.u, p.v, 0, 1}, what + " oT0");
+    if (p.v == 1.0f) {   // the roots stay where they stand
+      Vec4 root{p.x, p.y, p.z, 1};
+      expectVectorNear(gl[i][0], {dot4(root, c[4]), dot4(root, c[5]), dot4(root, c[6]), dot4(root, c[7])},
+                       what + " root");
+    }
+  }
 }
 
 // ---- pictures -----------------------------------------------------------------------------------------
