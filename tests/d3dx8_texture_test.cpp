@@ -133,44 +133,57 @@ TEST_F(Textures, BuildsTheFullMipChainByBoxFiltering) {
 }
 
 TEST_F(Textures, CompressesJpegToDxt5CloseToThePicture) {
-  // What the texture manager asks for a JPEG: its own size, a full chain, DXT5.
-  std::vector<uint32_t> px = photo(64, 32);
-  Bytes jpeg = makeJpeg(64, 32, px, 90);
+  // What the texture manager asks for a JPEG: its own size, a full chain, DXT5. At 512 × 256 the
+  // JPEG is decoded while the device makes the texture.
+  constexpr UINT kWide = 512, kHigh = 256, kBlocksWide = kWide / 4;
+  std::vector<uint32_t> px = photo(kWide, kHigh);
+  Bytes jpeg = makeJpeg(kWide, kHigh, px, 90);
   D3DXIMAGE_INFO info{};
   IDirect3DTexture8* texture = load(jpeg, D3DFMT_DXT5, 0, 0, 0, 0, &info);
   ASSERT_NE(texture, nullptr);
-  EXPECT_EQ(info.Width, 64u);
-  EXPECT_EQ(info.Height, 32u);
+  EXPECT_EQ(info.Width, kWide);
+  EXPECT_EQ(info.Height, kHigh);
   EXPECT_EQ(info.Format, D3DFMT_X8R8G8B8);
   EXPECT_EQ(info.ImageFileFormat, D3DXIFF_JPG);
   EXPECT_EQ(info.MipLevels, 1u);
-  ASSERT_EQ(texture->GetLevelCount(), 7u);
+  ASSERT_EQ(texture->GetLevelCount(), 10u);
 
   d3dx8::Picture decoded;
   ASSERT_EQ(d3dx8::decodePicture(jpeg.data(), jpeg.size(), decoded), D3D_OK);
-  Bytes blocks = levelBytes(texture, 0, 16 * 16, 8);
-  d3dx8::PixelImage back(64, 32);
-  d3dx8::decodeDxtImage(D3DFMT_DXT5, blocks.data(), 16 * 16, back);
+  const d3dx8::PixelImage& full = decoded.levels[0];
+  Bytes blocks = levelBytes(texture, 0, kBlocksWide * 16, kHigh / 4);
+  d3dx8::PixelImage back(kWide, kHigh);
+  d3dx8::decodeDxtImage(D3DFMT_DXT5, blocks.data(), kBlocksWide * 16, back);
   double error = 0;
   for (size_t i = 0; i < back.count(); ++i)
     for (int shift : {0, 8, 16}) {
-      double d = double((back.pixels[i] >> shift) & 255) - double((decoded.levels[0].pixels[i] >> shift) & 255);
+      double d = double((back.pixels[i] >> shift) & 255) - double((full.pixels[i] >> shift) & 255);
       error += d * d;
     }
   double psnr = 10 * std::log10(255.0 * 255 / (error / double(back.count() * 3)));
   EXPECT_GT(psnr, 32.0);
   EXPECT_EQ(back.pixels[0] >> 24, 255u);
 
-  // The 1 × 1 level is the picture's mean colour (within block quantisation).
-  Bytes last = levelBytes(texture, 6, 16, 1);
+  // The 1 × 1 level is the picture's mean colour (within rounding and block quantisation).
+  Bytes last = levelBytes(texture, 9, 16, 1);
   uint32_t mean[16];
   d3dx8::decodeDxtBlock(D3DFMT_DXT5, last.data(), mean);
   double sum[3] = {};
-  const d3dx8::PixelImage& full = decoded.levels[0];
   for (size_t i = 0; i < full.count(); ++i)
     for (int c = 0; c < 3; ++c) sum[c] += double((full.pixels[i] >> (8 * c)) & 255);
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(double((mean[0] >> (8 * c)) & 255), sum[c] / double(full.count()), 8.0) << c;
   texture->Release();
+}
+
+TEST_F(Textures, DamagedLargeJpegMakesNothing) {
+  // A good header with damaged data: the texture the device made meanwhile is given back.
+  Bytes jpeg = makeJpeg(512, 256, photo(512, 256), 90);
+  for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 64; ++i) jpeg[i] = 0xFF;
+  IDirect3DTexture8* texture = reinterpret_cast<IDirect3DTexture8*>(1);
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, jpeg.data(), UINT(jpeg.size()), 0, 0, 0, 0, D3DFMT_DXT5,
+                                                D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
+            D3DXERR_INVALIDDATA);
+  EXPECT_EQ(texture, nullptr);
 }
 
 TEST_F(Textures, KeepsTheFileFormatAndDdsBlocksAsTheyAre) {
@@ -322,6 +335,26 @@ TEST(TextureRefusals, DeviceCodesPassThroughAndSizesAreClampedToTheDevice) {
   EXPECT_EQ(device.askedWidth, 64u);   // default 256, clamped
   EXPECT_EQ(device.askedHeight, 64u);
   EXPECT_EQ(device.askedLevels, 0u);
+}
+
+TEST(TextureRefusals, LargeJpegsAnswerWithTheDecodeResultFirst) {
+  // Decoding and the device's answer run side by side for large JPEGs; damaged bytes still
+  // answer D3DXERR_INVALIDDATA, good bytes pass the device's refusal through.
+  RefusingDevice device;
+  device.maxSize = 4096;
+  Bytes jpeg = makeJpeg(512, 256, photo(512, 256), 90);
+  IDirect3DTexture8* texture = nullptr;
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(&device, jpeg.data(), UINT(jpeg.size()), 0, 0, 0, 0, D3DFMT_DXT5,
+                                                D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
+            D3DERR_OUTOFVIDEOMEMORY);
+  EXPECT_EQ(device.askedWidth, 512u);
+  EXPECT_EQ(device.askedHeight, 256u);
+  EXPECT_EQ(device.askedFormat, D3DFMT_DXT5);
+  jpeg.resize(jpeg.size() / 2);
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(&device, jpeg.data(), UINT(jpeg.size()), 0, 0, 0, 0, D3DFMT_DXT5,
+                                                D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
+            D3DXERR_INVALIDDATA);
+  EXPECT_EQ(texture, nullptr);
 }
 
 TEST(TextureRefusals, BadBytesMakeNothing) {

@@ -2,12 +2,15 @@
 // resized, given their mip levels and written into device textures in the asked format.
 //
 // Each level is made from the one above it, converted straight into the texture's locked memory
-// and uploaded once (at unlock). A DDS level already in the asked block format is copied as is.
+// and uploaded once (at unlock). Large JPEGs decode on a helper thread while the device makes the
+// texture. A DDS level already in the asked block format is copied as is.
 // Device refusals are returned unchanged (callers tell out-of-video-memory apart).
 #include "platform/d3dx8/d3dx8_texture.h"
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "platform/d3dx8/dxt_blocks.h"
 #include "platform/d3dx8/picture.h"
@@ -120,6 +123,43 @@ HRESULT fillLevels(IDirect3DTexture8* texture, D3DFORMAT format, const Picture& 
   return D3D_OK;
 }
 
+// What the device is asked for, given the picture's size and own format.
+struct TexturePlan {
+  UINT width, height, levels;
+  D3DFORMAT format;
+};
+
+TexturePlan planTexture(IDirect3DDevice8* device, uint32_t pictureWidth, uint32_t pictureHeight, D3DFORMAT own,
+                        UINT width, UINT height, UINT mipLevels, D3DFORMAT format) {
+  D3DCAPS8 caps{};
+  device->GetDeviceCaps(&caps);
+  TexturePlan plan{isDefault(width) ? pictureWidth : width, isDefault(height) ? pictureHeight : height,
+                   isDefault(mipLevels) ? 0 : mipLevels, format == D3DFMT_UNKNOWN ? own : format};
+  fitToDevice(caps, plan.width, plan.height);
+  plan.format = writableFormat(plan.format, own);
+  return plan;
+}
+
+// Large JPEGs are decoded on a helper thread while this thread has the device make the texture
+// (the header alone gives the size, and a JPEG's own format is always X8R8G8B8): the device's
+// allocation then costs no extra time. Returns false when the picture is not such a JPEG, or
+// no thread could be started; `decoded` and `created` are the two results otherwise.
+constexpr uint64_t kPixelsWorthAThread = 256 * 256;
+
+bool decodeWhileCreating(IDirect3DDevice8* device, const uint8_t* data, size_t size, const TexturePlan& plan,
+                         DWORD usage, D3DPOOL pool, Picture& picture, HRESULT& decoded, D3DFORMAT& format,
+                         IDirect3DTexture8*& made, HRESULT& created) {
+  try {
+    std::thread decoder([&] { decoded = decodeJpeg(data, size, picture); });
+    format = plan.format;
+    created = createTexture(device, plan.width, plan.height, plan.levels, usage, format, pool, &made);
+    decoder.join();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void* data, UINT dataSize,
@@ -130,9 +170,24 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
                                             IDirect3DTexture8** texture) {
   if (texture) *texture = nullptr;
   if (!device || !texture || !data || dataSize == 0) return D3DERR_INVALIDCALL;
+  const auto* bytes = static_cast<const uint8_t*>(data);
   Picture picture;
-  HRESULT result = decodePicture(static_cast<const uint8_t*>(data), dataSize, picture);
-  if (FAILED(result)) return result;
+  IDirect3DTexture8* made = nullptr;
+  HRESULT decoded = D3DXERR_INVALIDDATA, created = D3DERR_INVALIDCALL;
+  D3DFORMAT madeFormat = D3DFMT_UNKNOWN;
+  uint32_t jpegWidth = 0, jpegHeight = 0;
+  bool overlapped = false;
+  if (readJpegSize(bytes, dataSize, jpegWidth, jpegHeight) && uint64_t(jpegWidth) * jpegHeight >= kPixelsWorthAThread &&
+      colorKey == 0 && std::thread::hardware_concurrency() >= 2) {
+    TexturePlan plan = planTexture(device, jpegWidth, jpegHeight, D3DFMT_X8R8G8B8, width, height, mipLevels, format);
+    overlapped = decodeWhileCreating(device, bytes, dataSize, plan, usage, pool, picture, decoded, madeFormat, made,
+                                     created);
+  }
+  if (!overlapped) decoded = decodePicture(bytes, dataSize, picture);
+  if (FAILED(decoded)) {   // bad bytes win over a device refusal, and nothing is kept
+    if (made) made->Release();
+    return decoded;
+  }
   if (sourceInfo) {
     sourceInfo->Width = picture.width();
     sourceInfo->Height = picture.height();
@@ -141,21 +196,15 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
     sourceInfo->Format = picture.format;
     sourceInfo->ImageFileFormat = picture.fileFormat;
   }
-  if (colorKey) applyColourKey(picture, colorKey);
-
-  D3DCAPS8 caps{};
-  device->GetDeviceCaps(&caps);
-  if (isDefault(width)) width = picture.width();
-  if (isDefault(height)) height = picture.height();
-  fitToDevice(caps, width, height);
-  if (format == D3DFMT_UNKNOWN) format = picture.format;
-  format = writableFormat(format, picture.format);
-  UINT levels = isDefault(mipLevels) ? 0 : mipLevels;
-
-  IDirect3DTexture8* made = nullptr;
-  result = createTexture(device, width, height, levels, usage, format, pool, &made);
-  if (FAILED(result)) return result;
-  result = fillLevels(made, format, picture, filter, mipFilter);
+  if (!overlapped) {
+    if (colorKey) applyColourKey(picture, colorKey);
+    TexturePlan plan = planTexture(device, picture.width(), picture.height(), picture.format, width, height, mipLevels,
+                                   format);
+    madeFormat = plan.format;
+    created = createTexture(device, plan.width, plan.height, plan.levels, usage, madeFormat, pool, &made);
+  }
+  if (FAILED(created)) return created;
+  HRESULT result = fillLevels(made, madeFormat, picture, filter, mipFilter);
   if (FAILED(result)) {
     made->Release();
     return result;

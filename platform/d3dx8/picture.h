@@ -51,6 +51,8 @@ struct Picture {
 HRESULT decodePicture(const uint8_t* data, size_t size, Picture& picture);
 
 HRESULT decodeJpeg(const uint8_t* data, size_t size, Picture& picture);
+// The size from a JPEG's header alone; false when the bytes do not start a JPEG we would decode.
+bool readJpegSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height);
 HRESULT decodePng(const uint8_t* data, size_t size, Picture& picture);
 HRESULT decodeTga(const uint8_t* data, size_t size, Picture& picture);
 HRESULT decodeBmp(const uint8_t* data, size_t size, Picture& picture);

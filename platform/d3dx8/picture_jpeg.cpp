@@ -68,7 +68,32 @@ bool decodeInto(const uint8_t* data, size_t size, Picture& picture) {
   return true;
 }
 
+bool readHeader(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height) {
+  jpeg_decompress_struct info;
+  ErrorManager errors;
+  info.err = jpeg_std_error(&errors.base);
+  errors.base.error_exit = errorExit;
+  errors.base.emit_message = emitMessage;
+  errors.base.output_message = outputMessage;
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+  bool ok = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK && pictureSizeAllowed(info.image_width, info.image_height);
+  width = info.image_width;
+  height = info.image_height;
+  jpeg_destroy_decompress(&info);
+  return ok;
+}
+
 }  // namespace
+
+bool readJpegSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height) {
+  if (!data || size < 3 || data[0] != 0xff || data[1] != 0xd8 || data[2] != 0xff) return false;
+  return readHeader(data, size, width, height);
+}
 
 HRESULT decodeJpeg(const uint8_t* data, size_t size, Picture& picture) {
   picture = Picture{};
