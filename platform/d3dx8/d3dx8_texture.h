@@ -35,9 +35,13 @@ struct PALETTEENTRY {
   BYTE peRed, peGreen, peBlue, peFlags;
 };
 
-// Decodes the picture and makes a texture of the asked size (0 or D3DX_DEFAULT: the file's),
-// mip count (0 or D3DX_DEFAULT: the full chain), format (D3DFMT_UNKNOWN: the file's own) and
-// pool. Undecodable bytes return a negative code and make nothing.
+// Decodes the picture and makes a texture of the asked size (0 or D3DX_DEFAULT: the file's;
+// within the device's maximum), mip count (0 or D3DX_DEFAULT: the full chain), format
+// (D3DFMT_UNKNOWN: the file's own) and pool. Resizing uses a triangle filter, mip levels a 2 × 2
+// box (D3DX_FILTER_POINT / NONE pick pixels instead); a DDS level already in the asked block
+// format is copied unchanged. A non-zero colour key turns exactly matching pixels (ARGB)
+// transparent black. Undecodable bytes return D3DXERR_INVALIDDATA and make nothing; a device
+// refusal returns the device's code (D3DERR_OUTOFVIDEOMEMORY, say). The palette is never used.
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void* data, UINT dataSize,
                                             UINT width, UINT height, UINT mipLevels, DWORD usage,
                                             D3DFORMAT format, D3DPOOL pool, DWORD filter,
