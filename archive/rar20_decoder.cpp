@@ -309,7 +309,7 @@ void Rar20Decoder::runMainLoop() {
           continue;
         }
       }
-      // Extra bits come from the top of `bits`; n ≤ 16.
+      // Extra bits come from the top of `bits` (at most 16 at a time; it holds 42 or more here).
       auto take = [&](uint32_t count) {
         uint32_t v = uint32_t((bits >> 32) >> (32 - count));
         bits <<= count;
