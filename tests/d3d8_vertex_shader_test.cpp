@@ -770,6 +770,30 @@ TEST_F(VertexShader, PixelStatesApplyToShaderOutputs) {
   EXPECT_RGB_NEAR(pixel(56, 32), 32, 0, 51);
 }
 
+// Flat shading takes the first vertex's colour across the triangle, as fixed function does.
+TEST_F(VertexShader, FlatShadingUsesTheFirstVertexColour) {
+  useVertexColour();
+  const FourVectors corners[3] = {{{{-1, -1, 0.5f, 1}, {1, 0, 0, 1}, {}, {}}},
+                                  {{{-1, 3, 0.5f, 1}, {0, 1, 0, 1}, {}, {}}},
+                                  {{{3, -1, 0.5f, 1}, {0, 0, 1, 1}, {}, {}}}};
+  fill(corners, sizeof corners);
+  DWORD handle = create(kFourVectors,
+                        Code().op(D3DSIO_MOV, {dst(oPos), src(v(0))}).op(D3DSIO_MOV, {dst(oD(0)), src(v(1))}).done());
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+  clear(0xFF000000);
+  device->SetVertexShader(handle);
+  device->SetStreamSource(0, buffer, sizeof(FourVectors));
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+  EXPECT_RGB_NEAR(pixel(10, 10), 255, 0, 0);
+  EXPECT_RGB_NEAR(pixel(50, 50), 255, 0, 0);
+  device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+  Rgb smooth = pixel(10, 10);
+  EXPECT_LT(smooth.r, 250);
+  EXPECT_GT(smooth.g, 5);
+}
+
 TEST_F(VertexShader, DrawsNeedAStrideThatCoversTheDeclaration) {
   const FourVectors vertices[3] = {};
   fill(vertices, sizeof vertices);

@@ -3,7 +3,10 @@
 //
 // A shader is decoded and its vertex code compiled when it is created; a program is linked per
 // pixel-half state the first time the shader draws with it, and kept. Stream 0 is read as the
-// declaration lays it out; the stride of SetStreamSource must cover the declaration.
+// declaration lays it out; the stride of SetStreamSource must cover the declaration. Texture stage
+// n samples at oTn (D3DTSS_TEXCOORDINDEX applies to fixed function only); oD0 and oD1 reach the
+// pixel half clamped to 0…1; oFog and oPts are computed but feed nothing, as the device draws no
+// fog and no point sprites.
 #include "platform/d3d8/d3d8_gl.h"
 #include "platform/d3d8/d3d8_test_hooks.h"
 #include "platform/d3d8/vertex_shader_code.h"
