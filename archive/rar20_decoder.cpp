@@ -57,6 +57,10 @@ void Rar20Decoder::fillInput() {
 
 void Rar20Decoder::refillInput() {
   // Only called past byte 8162, so the kept tail starts at or before the read position.
+  // Every 8-byte load stays in the buffer: table reads refill past byte 8187 and load at most
+  // 3 bytes further on; a symbol of the main loop starts at or before byte 8162 and its loads
+  // start at most 10 bytes past that.
+  static_assert(kLengthsRefillAt + 3 + 8 <= sizeof(input_) && kMainRefillAt + 10 + 8 <= sizeof(input_));
   std::memmove(input_, input_ + kInputSize - kKeepBytes, kKeepBytes);
   bitPos_ -= (kInputSize - kKeepBytes) * 8;
   uint32_t got = readPacked(input_ + kKeepBytes, kInputSize - kKeepBytes);

@@ -41,7 +41,7 @@ class Rar20Decoder {
   uint32_t readPacked(uint8_t* dest, uint32_t n);
   void fillInput();
   void refillInput();
-  // The 64 input bits from byte `pos`, first byte in the top bits.
+  // The 64 bits at `p`, the first byte in the top bits.
   static uint64_t load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
