@@ -708,6 +708,20 @@ TEST_F(VertexShader, ShaderTriangleMatchesTheFixedFunctionTriangle) {
   EXPECT_GT(covered, 300);
   EXPECT_EQ(differing, 0);
 
+  // Indexed, the same triangle gives the same picture.
+  IDirect3DIndexBuffer8* indices = nullptr;
+  ASSERT_EQ(device->CreateIndexBuffer(6 * sizeof(WORD), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &indices), D3D_OK);
+  BYTE* data = nullptr;
+  indices->Lock(0, 0, &data, 0);
+  const WORD order[6] = {0, 0, 0, 0, 1, 2};
+  std::memcpy(data, order, sizeof order);
+  indices->Unlock();
+  device->SetIndices(indices, 0);
+  clear(0xFF000000);
+  ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 3, 1), D3D_OK);
+  EXPECT_EQ(readPixels(), shaded);
+  indices->Release();
+
   // Back to the format: the fixed-function program returns, not the shader's.
   clear(0xFF000000);
   device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);

@@ -603,7 +603,9 @@ struct IDirect3DDevice8 : IUnknown {
                                        UINT startIndex, UINT primitiveCount) = 0;
 
   // Programmable vertex stage: a declaration (stream, register and type of each input) and
-  // assembled vs.1.1 tokens; constants are four floats per register.
+  // assembled vs.1.1 tokens; constants are four floats per register, c0…c95. Handles are odd, so
+  // SetVertexShader tells them from vertex formats. Declarations read stream 0 only; malformed
+  // tokens give D3DERR_INVALIDCALL and no handle.
   virtual HRESULT CreateVertexShader(const DWORD* declaration, const DWORD* function, DWORD* handle,
                                      DWORD usage) = 0;
   virtual HRESULT DeleteVertexShader(DWORD handle) = 0;
