@@ -14,7 +14,7 @@ struct CodeTable {
   uint32_t firstIndex[16] = {};  // position in `symbols` of the first code of length L
   uint16_t symbols[298] = {};    // ordered by code length, then symbol value
   // For each 10-bit prefix: symbol << 6 | length when a code of ≤ 10 bits decides it, else 0.
-  // The length in the low bits lets a shift by the entry (count taken mod 64) consume the code.
+  // Entries 1 … 256·64 − 1 are exactly the literals of a main table, so one comparison tells them.
   uint16_t fast[1 << kFastBits] = {};
 
   // lengths: `count` values 0…15 (count ≤ 298).
@@ -29,17 +29,6 @@ struct CodeTable {
       return int(e >> 6);
     }
     return decodeSlow(peek16 & 0xFFFE, bits);
-  }
-
-  // The same from the top of a 64-bit bit buffer, with the fast-table entry's low six bits as
-  // the code length for the caller's shift.
-  int decode64(uint64_t top, uint32_t& bits) const {
-    uint32_t e = fast[top >> (64 - kFastBits)];
-    if (e != 0) {
-      bits = e;
-      return int(e >> 6);
-    }
-    return decodeSlow(uint32_t(top >> 48) & 0xFFFE, bits);
   }
 
  private:

@@ -266,52 +266,45 @@ void Rar20Decoder::runMainLoop() {
       ++n;
     };
     while (n < byteLimit && bitPos < bitLimit) {
-      uint64_t bits;
-      uint32_t length;
-      int s;
-      if (bitPos + 45 < bitLimit && n + 3 <= byteLimit) {
-        // Far from both limits: literals three at a time from a 64-bit buffer. After each three
-        // the buffer takes whole bytes from `next` below its `held` bits, so the load does not
-        // wait for the codes just read; it then holds at least 56 bits, room for 3 × 15.
+      if (bitPos + 50 < bitLimit && n + 5 <= byteLimit) {
+        // Far from both limits: a run of literals whose codes the fast table resolves (≤ 10 bits),
+        // five per fill of a 64-bit buffer. The buffer takes whole bytes from `next` below its
+        // `held` bits, so the load does not wait for the codes just read; it then holds at
+        // least 56 bits, room for 5 × 10. The run stops before any other symbol.
         uint32_t next = (bitPos >> 3) + 8;
         uint32_t held = 64 - (bitPos & 7);
-        bits = load64(input_ + (bitPos >> 3)) << (bitPos & 7);
-        for (;;) {
-          s = mainTable.decode64(bits, length);
-          bits <<= (length & 63);
-          held -= (length & 63);
-          if (s >= 256) break;
-          literal(s);
-          s = mainTable.decode64(bits, length);
-          bits <<= (length & 63);
-          held -= (length & 63);
-          if (s >= 256) break;
-          literal(s);
-          s = mainTable.decode64(bits, length);
-          bits <<= (length & 63);
-          held -= (length & 63);
-          if (s >= 256) break;
-          literal(s);
+        uint64_t bits = load64(input_ + (bitPos >> 3)) << (bitPos & 7);
+        const uint16_t* fast = mainTable.fast;
+        auto fastLiteral = [&] {
+          const uint32_t e = fast[bits >> (64 - CodeTable::kFastBits)];
+          if (e - 1u >= (256u << 6) - 1u) return false;  // a long code, or not a literal
+          literal(int(e >> 6));
+          bits <<= (e & 63);
+          held -= (e & 63);
+          return true;
+        };
+        bool atLimit = false;
+        while (fastLiteral() && fastLiteral() && fastLiteral() && fastLiteral() && fastLiteral()) {
           bits |= load64(input_ + next) >> held;
           next += (63 - held) >> 3;
           held |= 56;
-          if (next * 8 - held + 45 >= bitLimit || n + 3 > byteLimit) {
-            s = -1;
+          if (next * 8 - held + 50 >= bitLimit || n + 5 > byteLimit) {
+            atLimit = true;
             break;
           }
         }
         bitPos = next * 8 - held;
-        if (s < 0) continue;
-        bits = peek64(bitPos);
-      } else {
-        bits = peek64(bitPos);
-        s = mainTable.decode(uint32_t(bits >> 48), length);
-        bits <<= length;
-        bitPos += length;
-        if (s < 256) {
-          literal(s);
-          continue;
-        }
+        if (atLimit) continue;
+      }
+      // One symbol through the full decode: near a limit, or where a literal run stopped.
+      uint64_t bits = peek64(bitPos);
+      uint32_t length;
+      int s = mainTable.decode(uint32_t(bits >> 48), length);
+      bits <<= length;
+      bitPos += length;
+      if (s < 256) {
+        literal(s);
+        continue;
       }
       // Extra bits come from the top of `bits` (at most 16 at a time; it holds 42 or more here).
       auto take = [&](uint32_t count) {
