@@ -2,15 +2,13 @@
 // resized, given their mip levels and written into device textures in the asked format.
 //
 // Each level is made from the one above it, converted straight into the texture's locked memory
-// and uploaded once (at unlock). Large JPEGs are decoded, and their blocks encoded, on a helper
-// thread while the device makes the texture. A DDS level already in the asked block format is copied as is.
+// and uploaded once (at unlock). Large JPEGs decode on a helper thread while the device makes the
+// texture. A DDS level already in the asked block format is copied as is.
 // Device refusals are returned unchanged (callers tell out-of-video-memory apart).
 #include "platform/d3dx8/d3dx8_texture.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -142,105 +140,20 @@ TexturePlan planTexture(IDirect3DDevice8* device, uint32_t pictureWidth, uint32_
   return plan;
 }
 
-// A large JPEG's texture data made while the device makes the texture: the helper thread decodes,
-// builds the mip chain and, when the texture is block-compressed at the picture's own size,
-// encodes the blocks of every level into buffers of its own, in chunks of block rows. This
-// thread joins in on the chunks once the device has answered, so the work is shared when the
-// device is quick and hidden behind it when the device is slow.
+// Large JPEGs are decoded on a helper thread while this thread has the device make the texture
+// (the header alone gives the size, and a JPEG's own format is always X8R8G8B8): the device's
+// allocation then costs no extra time. Returns false when the picture is not such a JPEG, or
+// no thread could be started; `decoded` and `created` are the two results otherwise.
 constexpr uint64_t kPixelsWorthAThread = 256 * 256;
-constexpr uint32_t kBlockRowsPerChunk = 16;
 
-struct JpegLoad {
-  JpegLoad(const uint8_t* bytes, size_t count, D3DFORMAT textureFormat, bool ahead, UINT levelCount)
-      : data(bytes), size(count), format(textureFormat), encodeAhead(ahead), levels(levelCount) {}
-
-  const uint8_t* data;
-  size_t size;
-  D3DFORMAT format;      // the texture's
-  bool encodeAhead;      // blocks prepared before the texture exists
-  UINT levels;           // level count the texture will have
-  Picture picture;
-  HRESULT decoded = D3DXERR_INVALIDDATA;
-  std::vector<PixelImage> mips;                 // levels 1 …
-  std::vector<std::vector<uint8_t>> blocks;     // per level, rows of blocks without slack
-  struct Chunk {
-    uint32_t level, first, end;
-  };
-  std::vector<Chunk> chunks;
-  std::atomic<uint32_t> nextChunk{0};
-  std::atomic<int> stage{0};   // 0 decoding, 1 chunks ready, 2 nothing to encode
-
-  const PixelImage& level(uint32_t n) const { return n == 0 ? picture.levels[0] : mips[n - 1]; }
-  size_t pitch(uint32_t n) const { return size_t((level(n).width + 3) / 4) * dxtBlockBytes(format); }
-
-  void encodeChunks() {
-    for (uint32_t c = nextChunk++; c < chunks.size(); c = nextChunk++)
-      encodeDxtRows(format, level(chunks[c].level), blocks[chunks[c].level].data(), pitch(chunks[c].level),
-                    chunks[c].first, chunks[c].end);
-  }
-
-  void prepare() {   // on the helper thread
-    decoded = decodeJpeg(data, size, picture);
-    if (FAILED(decoded) || !encodeAhead) {
-      stage = 2;
-      return;
-    }
-    for (UINT n = 1; n < levels; ++n) mips.push_back(nextMipLevel(level(n - 1), false));
-    for (UINT n = 0; n < levels; ++n) {
-      uint32_t rows = (level(n).height + 3) / 4;
-      blocks.emplace_back(pitch(n) * rows);
-      for (uint32_t first = 0; first < rows; first += kBlockRowsPerChunk)
-        chunks.push_back({n, first, std::min(rows, first + kBlockRowsPerChunk)});
-    }
-    stage = 1;
-    encodeChunks();
-  }
-};
-
-UINT fullChainLength(UINT width, UINT height) {
-  UINT levels = 1;
-  while ((width >> levels) || (height >> levels)) ++levels;
-  return levels;
-}
-
-// Copies the prepared blocks into the texture; false when the texture is not what was prepared
-// for (the device chose another format or level count), and the caller fills it the usual way.
-bool copyPreparedBlocks(IDirect3DTexture8* texture, D3DFORMAT format, const JpegLoad& load, HRESULT& result) {
-  result = D3D_OK;
-  if (format != load.format || texture->GetLevelCount() != load.levels) return false;
-  for (UINT n = 0; n < load.levels; ++n) {
-    D3DSURFACE_DESC desc;
-    if (FAILED(texture->GetLevelDesc(n, &desc)) || desc.Width != load.level(n).width ||
-        desc.Height != load.level(n).height)
-      return false;
-  }
-  for (UINT n = 0; n < load.levels; ++n) {
-    D3DLOCKED_RECT locked;
-    result = texture->LockRect(n, &locked, nullptr, 0);
-    if (FAILED(result)) return true;
-    size_t rowBytes = load.pitch(n);
-    const std::vector<uint8_t>& blocks = load.blocks[n];
-    for (size_t row = 0, rows = blocks.size() / rowBytes; row < rows; ++row)
-      std::memcpy(static_cast<uint8_t*>(locked.pBits) + row * size_t(locked.Pitch), blocks.data() + row * rowBytes,
-                  rowBytes);
-    texture->UnlockRect(n);
-  }
-  return true;
-}
-
-// Runs the load's preparation beside the device's CreateTexture. False when no thread could be
-// started (nothing has happened then).
-bool prepareWhileCreating(IDirect3DDevice8* device, JpegLoad& load, const TexturePlan& plan, DWORD usage, D3DPOOL pool,
-                          D3DFORMAT& format, IDirect3DTexture8*& made, HRESULT& created) {
+bool decodeWhileCreating(IDirect3DDevice8* device, const uint8_t* data, size_t size, const TexturePlan& plan,
+                         DWORD usage, D3DPOOL pool, Picture& picture, HRESULT& decoded, D3DFORMAT& format,
+                         IDirect3DTexture8*& made, HRESULT& created) {
   try {
-    std::thread helper([&load] { load.prepare(); });
+    std::thread decoder([&] { decoded = decodeJpeg(data, size, picture); });
     format = plan.format;
     created = createTexture(device, plan.width, plan.height, plan.levels, usage, format, pool, &made);
-    if (SUCCEEDED(created) && format == load.format) {
-      while (load.stage == 0) std::this_thread::yield();
-      if (load.stage == 1) load.encodeChunks();
-    }
-    helper.join();
+    decoder.join();
     return true;
   } catch (const std::system_error&) {
     return false;
@@ -258,27 +171,19 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
   if (texture) *texture = nullptr;
   if (!device || !texture || !data || dataSize == 0) return D3DERR_INVALIDCALL;
   const auto* bytes = static_cast<const uint8_t*>(data);
+  Picture picture;
   IDirect3DTexture8* made = nullptr;
   HRESULT decoded = D3DXERR_INVALIDDATA, created = D3DERR_INVALIDCALL;
   D3DFORMAT madeFormat = D3DFMT_UNKNOWN;
   uint32_t jpegWidth = 0, jpegHeight = 0;
-  std::unique_ptr<JpegLoad> load;
+  bool overlapped = false;
   if (readJpegSize(bytes, dataSize, jpegWidth, jpegHeight) && uint64_t(jpegWidth) * jpegHeight >= kPixelsWorthAThread &&
       colorKey == 0 && std::thread::hardware_concurrency() >= 2) {
     TexturePlan plan = planTexture(device, jpegWidth, jpegHeight, D3DFMT_X8R8G8B8, width, height, mipLevels, format);
-    UINT full = fullChainLength(plan.width, plan.height);
-    UINT levels = plan.levels == 0 || plan.levels > full ? full : plan.levels;
-    bool sameSize = plan.width == jpegWidth && plan.height == jpegHeight;
-    bool boxMips = !isPointFilter(mipFilter);
-    bool encodeAhead = isDxtFormat(plan.format) && sameSize && boxMips && !(usage & D3DUSAGE_RENDERTARGET);
-    load = std::make_unique<JpegLoad>(bytes, dataSize, plan.format, encodeAhead, levels);
-    if (!prepareWhileCreating(device, *load, plan, usage, pool, madeFormat, made, created)) load.reset();
+    overlapped = decodeWhileCreating(device, bytes, dataSize, plan, usage, pool, picture, decoded, madeFormat, made,
+                                     created);
   }
-  Picture fallback;
-  Picture& picture = load ? load->picture : fallback;
-  if (load) decoded = load->decoded;
-  else decoded = decodePicture(bytes, dataSize, picture);
-  bool overlapped = load != nullptr;
+  if (!overlapped) decoded = decodePicture(bytes, dataSize, picture);
   if (FAILED(decoded)) {   // bad bytes win over a device refusal, and nothing is kept
     if (made) made->Release();
     return decoded;
@@ -299,9 +204,7 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
     created = createTexture(device, plan.width, plan.height, plan.levels, usage, madeFormat, pool, &made);
   }
   if (FAILED(created)) return created;
-  HRESULT result = D3D_OK;
-  if (!(load && load->stage == 1 && copyPreparedBlocks(made, madeFormat, *load, result)))
-    result = fillLevels(made, madeFormat, picture, filter, mipFilter);
+  HRESULT result = fillLevels(made, madeFormat, picture, filter, mipFilter);
   if (FAILED(result)) {
     made->Release();
     return result;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <system_error>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -437,11 +436,6 @@ constexpr uint64_t kBlocksForTwoThreads = 8192;
 
 }  // namespace
 
-void encodeDxtRows(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch, uint32_t firstRow,
-                   uint32_t endRow) {
-  encodeBlockRowsOf(format, image, blocks, pitch, firstRow, endRow);
-}
-
 void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch) {
   uint32_t blockRows = (image.height + 3) / 4;
   uint64_t count = uint64_t(blockRows) * ((image.width + 3) / 4);
@@ -451,14 +445,9 @@ void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, 
   }
   // Large levels: the lower half of the block rows on a helper thread that ends before we return.
   uint32_t half = blockRows / 2;
-  std::thread helper;
-  try {
-    helper = std::thread(encodeBlockRowsOf, format, std::cref(image), blocks, pitch, half, blockRows);
-  } catch (const std::system_error&) {
-    half = blockRows;   // no thread to be had: all on this one
-  }
+  std::thread helper(encodeBlockRowsOf, format, std::cref(image), blocks, pitch, half, blockRows);
   encodeBlockRowsOf(format, image, blocks, pitch, 0, half);
-  if (helper.joinable()) helper.join();
+  helper.join();
 }
 
 }  // namespace d3dx8

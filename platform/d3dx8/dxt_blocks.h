@@ -25,8 +25,5 @@ void encodeDxtBlockPortable(D3DFORMAT format, const uint32_t pixels[16], uint8_t
 // A whole level into rows of blocks `pitch` bytes apart; partial edge blocks repeat the last
 // column and row.
 void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch);
-// Only the block rows firstRow…endRow − 1 of it, on the calling thread.
-void encodeDxtRows(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch, uint32_t firstRow,
-                   uint32_t endRow);
 
 }  // namespace d3dx8
