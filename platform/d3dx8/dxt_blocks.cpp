@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <system_error>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -445,9 +446,14 @@ void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, 
   }
   // Large levels: the lower half of the block rows on a helper thread that ends before we return.
   uint32_t half = blockRows / 2;
-  std::thread helper(encodeBlockRowsOf, format, std::cref(image), blocks, pitch, half, blockRows);
+  std::thread helper;
+  try {
+    helper = std::thread(encodeBlockRowsOf, format, std::cref(image), blocks, pitch, half, blockRows);
+  } catch (const std::system_error&) {
+    half = blockRows;   // no thread to be had: all on this one
+  }
   encodeBlockRowsOf(format, image, blocks, pitch, 0, half);
-  helper.join();
+  if (helper.joinable()) helper.join();
 }
 
 }  // namespace d3dx8
