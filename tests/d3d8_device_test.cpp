@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "d3d8_test_support.h"
 #include "platform/runtime.h"
@@ -85,6 +86,40 @@ TEST_F(Device, ResetKeepsResourcesAndRestoresDefaultStates) {
   device->SetTexture(0, nullptr);
   texture->Release();
   target->Release();
+}
+
+// A level's lock copy lives only while it is locked: a later lock reads back what was written,
+// a fresh level reads zeros, and a read-only lock leaves the pixels alone. Odd sizes catch row
+// packing; the block format reads back its blocks.
+TEST_F(Device, RelockedLevelsReadBackWhatWasWritten) {
+  struct Case {
+    D3DFORMAT format;
+    UINT width, height, bytes;
+  } cases[] = {{D3DFMT_A8R8G8B8, 5, 3, 5 * 3 * 4},
+               {D3DFMT_R5G6B5, 3, 5, 3 * 5 * 2},
+               {D3DFMT_A1R5G5B5, 1, 1, 2},
+               {D3DFMT_DXT5, 8, 4, 2 * 16}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(c.width, c.height, 2, 0, c.format, D3DPOOL_MANAGED, &texture), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    auto* bits = static_cast<uint8_t*>(locked.pBits);
+    EXPECT_TRUE(std::all_of(bits, bits + c.bytes, [](uint8_t b) { return b == 0; }));
+    std::vector<uint8_t> written(c.bytes);
+    for (UINT i = 0; i < c.bytes; ++i) written[i] = uint8_t(i * 37 + 11);
+    std::copy(written.begin(), written.end(), bits);
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+
+    for (DWORD flags : {DWORD(D3DLOCK_READONLY), DWORD(0)}) {
+      ASSERT_EQ(texture->LockRect(0, &locked, nullptr, flags), D3D_OK);
+      bits = static_cast<uint8_t*>(locked.pBits);
+      EXPECT_EQ(std::vector<uint8_t>(bits, bits + c.bytes), written);
+      ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    }
+    texture->Release();
+  }
 }
 
 TEST_F(Device, ResetToAnotherSizeResizesTheBackBufferAndViewport) {

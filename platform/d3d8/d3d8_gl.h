@@ -12,6 +12,7 @@
 #include <epoxy/gl.h>
 
 #include <array>
+#include <cstdlib>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -69,10 +70,13 @@ struct GLCapabilities {
   bool s3tc = false;
   bool depth32 = false;
   bool depth24s8 = false;
+  bool textureStorage = false;   // glTexStorage2D (GL 4.2 or ARB_texture_storage)
   std::string vendor, renderer, version;
 };
 // Probes with a hidden window the first time; SDL video must be initialised.
 const GLCapabilities& glCapabilities();
+// Tunes the process heap so large freed blocks are reused instead of returned (see its comment).
+void keepFreedMemoryWarm();
 
 // ---- resources -------------------------------------------------------------------------------
 // Every resource links into its device's list so the device can drop GL objects when it dies.
@@ -156,13 +160,19 @@ class TextureGL final : public RefCounted<IDirect3DTexture8>, public DeviceResou
 
  private:
   void upload(UINT level);
+  bool fetchLevel(UINT level);
   UINT width_, height_, levels_;
   DWORD usage_;
   D3DFORMAT format_;
   D3DPOOL pool_;
   const FormatInfo& info_;
   GLuint texture_ = 0;
-  std::vector<std::vector<uint8_t>> copies_;   // system copy of each level (lockable textures)
+  struct FreeBytes {
+    void operator()(uint8_t* bytes) const { std::free(bytes); }
+  };
+  // System copy of each level of a lockable texture while it is locked (null otherwise).
+  std::vector<std::unique_ptr<uint8_t, FreeBytes>> copies_;
+  std::vector<bool> uploaded_;   // per level: GL holds its pixels
   std::vector<DWORD> lockFlags_;   // per level: flags of the open lock
   std::vector<bool> locked_;
 };

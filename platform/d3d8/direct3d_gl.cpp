@@ -7,6 +7,8 @@
 // probed once with a hidden window.
 #include "platform/d3d8/d3d8_gl.h"
 
+#include <malloc.h>
+
 #include "platform/win32/window_access.h"
 
 #include <SDL2/SDL.h>
@@ -64,6 +66,8 @@ GLCapabilities probe() {
     caps.s3tc = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
     caps.depth32 = probeDepthFormat(GL_DEPTH_COMPONENT32);
     caps.depth24s8 = probeDepthFormat(GL_DEPTH24_STENCIL8);
+    caps.textureStorage =
+        epoxy_gl_version() >= 42 || epoxy_has_gl_extension("GL_ARB_texture_storage");
     // GLSL 1.30, framebuffer objects, sampler objects, base-vertex draws and copy-buffer
     // uploads: OpenGL 3.3 with any profile that keeps the default vertex array usable.
     caps.valid = epoxy_is_desktop_gl() && epoxy_gl_version() >= 33;
@@ -275,10 +279,25 @@ HRESULT Direct3D8GL::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindo
   return D3D_OK;
 }
 
+// Texture loading allocates and frees picture-sized blocks one after another (decoded pictures,
+// mip levels, lock copies). By default glibc gives blocks this large fresh pages from the kernel
+// and returns them on free, so every load pays a page fault per 4 KiB, which costs more than the
+// decoding itself on virtual machines. Keeping such blocks in the heap lets the next load reuse
+// warm memory; the heap then stays at its high-water mark, which the loaded scene reaches anyway.
+void keepFreedMemoryWarm() {
+  static const bool done = [] {
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    return true;
+  }();
+  (void)done;
+}
+
 }  // namespace d3d8gl
 
 IDirect3D8* WINAPI Direct3DCreate8(UINT sdkVersion) {
   if (sdkVersion != D3D_SDK_VERSION) return nullptr;
+  d3d8gl::keepFreedMemoryWarm();
   auto* direct3d = new d3d8gl::Direct3D8GL();
   if (!direct3d->initialize()) {
     direct3d->Release();

@@ -2,10 +2,12 @@
 // renderbuffers for depth-stencil surfaces and the back buffer.
 //
 // Rows are stored as Direct3D lays them out (row 0 = top of the picture, v = 0), so sampling uses
-// v directly as the GL t coordinate. Lockable textures keep their system copy for their whole
-// life, so nothing is lost across a device reset.
+// v directly as the GL t coordinate. A lockable level has a system copy only while it is locked:
+// zeros before its first upload, read back from GL afterwards. GL objects outlive a device reset,
+// so nothing is lost across one.
 #include "platform/d3d8/d3d8_gl.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace d3d8gl {
@@ -60,21 +62,28 @@ bool TextureGL::create() {
   bindScratch(texture_);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels_ - 1));
-  bool lockable = !(usage_ & D3DUSAGE_RENDERTARGET);
-  std::vector<uint8_t> zeros;
-  for (UINT level = 0; level < levels_; ++level) {
-    UINT w = levelWidth(level), h = levelHeight(level);
-    UINT size = levelSize(info_, w, h);
-    if (info_.blockBytes) {
-      zeros.assign(size, 0);
-      glCompressedTexImage2D(GL_TEXTURE_2D, GLint(level), info_.internalFormat, GLsizei(w), GLsizei(h), 0,
-                             GLsizei(size), zeros.data());
-    } else {
-      glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(info_.internalFormat), GLsizei(w), GLsizei(h), 0,
-                   info_.uploadFormat, info_.uploadType, nullptr);
+  // Storage for every level at once, without sending any pixels: the levels are filled by
+  // their first unlock, so creation costs no upload.
+  if (glCapabilities().textureStorage) {
+    glTexStorage2D(GL_TEXTURE_2D, GLsizei(levels_), info_.internalFormat, GLsizei(width_), GLsizei(height_));
+  } else {
+    std::vector<uint8_t> zeros;
+    for (UINT level = 0; level < levels_; ++level) {
+      UINT w = levelWidth(level), h = levelHeight(level);
+      if (info_.blockBytes) {
+        zeros.assign(levelSize(info_, w, h), 0);
+        glCompressedTexImage2D(GL_TEXTURE_2D, GLint(level), info_.internalFormat, GLsizei(w), GLsizei(h),
+                               0, GLsizei(zeros.size()), zeros.data());
+      } else {
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(info_.internalFormat), GLsizei(w), GLsizei(h), 0,
+                     info_.uploadFormat, info_.uploadType, nullptr);
+      }
     }
-    if (lockable) copies_.emplace_back(size, uint8_t(0));
   }
+  // Lockable textures get their system copies on first lock (zero-filled by calloc, which for
+  // large levels hands out untouched pages).
+  if (!(usage_ & D3DUSAGE_RENDERTARGET)) copies_.resize(levels_);
+  uploaded_.assign(levels_, false);
   locked_.assign(levels_, false);
   lockFlags_.assign(levels_, 0);
   return glGetError() == GL_NO_ERROR;
@@ -117,8 +126,9 @@ HRESULT TextureGL::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
       offset = size_t(rect->top) * pitch + size_t(rect->left) * info_.bytesPerPixel;
     }
   }
+  if (!copies_[level] && !fetchLevel(level)) return E_OUTOFMEMORY;
   locked->Pitch = INT(pitch);
-  locked->pBits = copies_[level].data() + offset;
+  locked->pBits = copies_[level].get() + offset;
   locked_[level] = true;
   lockFlags_[level] = flags;
   return D3D_OK;
@@ -127,21 +137,47 @@ HRESULT TextureGL::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect
 HRESULT TextureGL::UnlockRect(UINT level) {
   if (level >= levels_ || copies_.empty() || !locked_[level]) return D3DERR_INVALIDCALL;
   locked_[level] = false;
-  if (!(lockFlags_[level] & D3DLOCK_READONLY)) upload(level);
+  if (!(lockFlags_[level] & D3DLOCK_READONLY) || !uploaded_[level]) upload(level);
+  // Once GL holds the level the copy goes back to the heap for the next texture's lock.
+  if (uploaded_[level]) copies_[level].reset();
   return D3D_OK;
 }
 
+// A level's lock copy: zeros before its first upload, afterwards read back from GL.
+bool TextureGL::fetchLevel(UINT level) {
+  const UINT w = levelWidth(level), h = levelHeight(level);
+  const size_t size = levelSize(info_, w, h);
+  if (!uploaded_[level]) {
+    copies_[level].reset(static_cast<uint8_t*>(std::calloc(size, 1)));
+    return copies_[level] != nullptr;
+  }
+  copies_[level].reset(static_cast<uint8_t*>(std::malloc(size)));
+  if (!copies_[level]) return false;
+  if (texture_ && makeCurrent()) {
+    bindScratch(texture_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (info_.blockBytes)
+      glGetCompressedTexImage(GL_TEXTURE_2D, GLint(level), copies_[level].get());
+    else
+      glGetTexImage(GL_TEXTURE_2D, GLint(level), info_.uploadFormat, info_.uploadType, copies_[level].get());
+  } else {
+    std::memset(copies_[level].get(), 0, size);   // the device is gone and its pixels with it
+  }
+  return true;
+}
+
 void TextureGL::upload(UINT level) {
-  if (!texture_ || !makeCurrent()) return;
+  if (!texture_ || !copies_[level] || !makeCurrent()) return;
+  uploaded_[level] = true;
   bindScratch(texture_);
   UINT w = levelWidth(level), h = levelHeight(level);
-  const std::vector<uint8_t>& data = copies_[level];
+  const uint8_t* data = copies_[level].get();
   if (info_.blockBytes)
-    glCompressedTexImage2D(GL_TEXTURE_2D, GLint(level), info_.internalFormat, GLsizei(w), GLsizei(h), 0,
-                           GLsizei(data.size()), data.data());
+    glCompressedTexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(w), GLsizei(h), info_.internalFormat,
+                              GLsizei(levelSize(info_, w, h)), data);
   else
     glTexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(w), GLsizei(h), info_.uploadFormat,
-                    info_.uploadType, data.data());
+                    info_.uploadType, data);
 }
 
 // ---- SurfaceGL -----------------------------------------------------------------------------------
