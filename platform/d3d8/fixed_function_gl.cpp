@@ -96,23 +96,6 @@ const char* kVaryingsOut =
     "%sout vec4 v_diffuse;\n%sout vec4 v_specular;\n"
     "out vec4 v_tex0;\nout vec4 v_tex1;\nout vec4 v_tex2;\nout vec4 v_tex3;\n";
 
-GLuint compile(GLenum type, const std::string& source, std::string* log) {
-  GLuint shader = glCreateShader(type);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char buffer[2048] = {};
-    glGetShaderInfoLog(shader, sizeof buffer, nullptr, buffer);
-    if (log) *log = std::string(buffer) + "\n" + source;
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
-
 }  // namespace
 
 size_t PipelineKeyHash::operator()(const PipelineKey& key) const {
@@ -278,11 +261,36 @@ std::string pixelSource(const PipelineKey& key) {
   return s;
 }
 
+GLuint compileGLShader(GLenum type, const std::string& source, std::string* log) {
+  GLuint shader = glCreateShader(type);
+  const char* text = source.c_str();
+  glShaderSource(shader, 1, &text, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char buffer[2048] = {};
+    glGetShaderInfoLog(shader, sizeof buffer, nullptr, buffer);
+    if (log) *log = std::string(buffer) + "\n" + source;
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+void bindStageSamplers(GLuint program) {
+  glUseProgram(program);
+  for (int stage = 0; stage < kMaxStages; ++stage) {
+    GLint sampler = glGetUniformLocation(program, ("u_tex" + std::to_string(stage)).c_str());
+    if (sampler >= 0) glUniform1i(sampler, stage);
+  }
+}
+
 Program buildProgram(const PipelineKey& key, std::string* log) {
   Program program;
-  GLuint vs = compile(GL_VERTEX_SHADER, vertexSource(key.vertex), log);
+  GLuint vs = compileGLShader(GL_VERTEX_SHADER, vertexSource(key.vertex), log);
   if (!vs) return program;
-  GLuint fs = compile(GL_FRAGMENT_SHADER, pixelSource(key), log);
+  GLuint fs = compileGLShader(GL_FRAGMENT_SHADER, pixelSource(key), log);
   if (!fs) {
     glDeleteShader(vs);
     return program;
@@ -322,11 +330,7 @@ Program buildProgram(const PipelineKey& key, std::string* log) {
   program.lightAmbient = glGetUniformLocation(name, "u_lightAmbient");
   program.tfactor = glGetUniformLocation(name, "u_tfactor");
   program.alphaRef = glGetUniformLocation(name, "u_alphaRef");
-  glUseProgram(name);
-  for (int stage = 0; stage < kMaxStages; ++stage) {
-    GLint sampler = glGetUniformLocation(name, ("u_tex" + std::to_string(stage)).c_str());
-    if (sampler >= 0) glUniform1i(sampler, stage);
-  }
+  bindStageSamplers(name);
   return program;
 }
 

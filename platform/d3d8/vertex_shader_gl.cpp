@@ -28,20 +28,11 @@ namespace {
 
 constexpr DWORD kMaxShaderNumber = 0x7FFFFFFF;
 
+// Compiles a translation; a failure is reported with the text that failed.
 GLuint compileShader(GLenum type, const std::string& source) {
-  GLuint shader = glCreateShader(type);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[2048] = {};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    std::fprintf(stderr, "d3d8: vertex shader translation does not compile:\n%s\n%s\n", log, source.c_str());
-    glDeleteShader(shader);
-    return 0;
-  }
+  std::string log;
+  GLuint shader = compileGLShader(type, source, &log);
+  if (!shader) std::fprintf(stderr, "d3d8: vertex shader translation does not compile:\n%s\n", log.c_str());
   return shader;
 }
 
@@ -79,11 +70,7 @@ Program linkProgram(GLuint vertex, GLuint fragment, bool capture) {
   program.screen = glGetUniformLocation(name, "u_screen");
   program.tfactor = glGetUniformLocation(name, "u_tfactor");
   program.alphaRef = glGetUniformLocation(name, "u_alphaRef");
-  glUseProgram(name);
-  for (int stage = 0; stage < kMaxStages; ++stage) {
-    GLint sampler = glGetUniformLocation(name, ("u_tex" + std::to_string(stage)).c_str());
-    if (sampler >= 0) glUniform1i(sampler, stage);
-  }
+  bindStageSamplers(name);
   return program;
 }
 
