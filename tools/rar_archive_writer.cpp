@@ -3,6 +3,7 @@
 
 #include "archive/crc32.h"
 #include "archive/rar20_format.h"
+#include "tools/little_endian.h"
 
 using namespace rar20;
 
@@ -12,15 +13,6 @@ namespace {
 constexpr uint32_t kDosTime = (uint32_t(2024 - 1980) << 25) | (1u << 21) | (1u << 16);
 constexpr uint8_t kHostWin32 = 2;
 constexpr uint32_t kAttributeArchive = 0x20;
-
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-  put16(b, v & 0xFFFF);
-  put16(b, v >> 16);
-}
 
 // The header CRC is the low half of the CRC-32 of the header from its type byte on.
 void sealHeader(std::vector<uint8_t>& b, size_t start) {

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "tools/little_endian.h"
+
 namespace {
 
 // xorshift32: small, fast and the same everywhere.
@@ -19,15 +21,6 @@ struct Random {
   }
   uint32_t below(uint32_t n) { return next() % n; }
 };
-
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-  put16(b, v & 0xFFFF);
-  put16(b, v >> 16);
-}
 
 std::vector<uint8_t> makeText(size_t size, uint32_t seed) {
   static const char* const words[] = {

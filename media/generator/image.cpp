@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "media/generator/noise.h"
+#include "tools/little_endian.h"
 
 namespace content {
 
@@ -186,15 +187,6 @@ bool finish(FILE* f, const std::string& path) {
   ok = std::fclose(f) == 0 && ok;
   if (!ok) std::fprintf(stderr, "tarnwick3d-content: error writing %s\n", path.c_str());
   return ok;
-}
-
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-  put16(b, v & 0xFFFF);
-  put16(b, v >> 16);
 }
 
 bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
