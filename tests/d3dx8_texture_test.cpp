@@ -10,6 +10,7 @@
 #include "platform/d3dx8/d3dx8.h"
 #include "platform/d3dx8/dxt_blocks.h"
 #include "platform/d3dx8/picture.h"
+#include "platform/d3dx8/picture_filters.h"
 
 namespace {
 
@@ -173,6 +174,43 @@ TEST_F(Textures, CompressesJpegToDxt5CloseToThePicture) {
     for (int c = 0; c < 3; ++c) sum[c] += double((full.pixels[i] >> (8 * c)) & 255);
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(double((mean[0] >> (8 * c)) & 255), sum[c] / double(full.count()), 8.0) << c;
   texture->Release();
+}
+
+TEST_F(Textures, LargeJpegLevelsMatchThePlainChainByteForByte) {
+  // Large JPEGs are encoded by two threads while they decode; every level must be what the plain
+  // path makes: the decoded picture, its halvings (top-left pixels for a point mip filter), each
+  // encoded whole. Sizes include partial edge blocks and odd lower levels.
+  struct Case {
+    UINT width, height, levels;
+    D3DFORMAT format;
+    DWORD mipFilter;
+  };
+  const Case cases[] = {{512, 256, 0, D3DFMT_DXT5, D3DX_DEFAULT},
+                        {514, 130, 0, D3DFMT_DXT5, D3DX_FILTER_BOX},
+                        {256, 256, 3, D3DFMT_DXT1, D3DX_FILTER_POINT},
+                        {262, 254, 2, D3DFMT_DXT3, D3DX_FILTER_TRIANGLE}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+    Bytes jpeg = makeJpeg(c.width, c.height, photo(c.width, c.height), 85);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, jpeg.data(), UINT(jpeg.size()), 0, 0, c.levels, 0, c.format,
+                                                  D3DPOOL_MANAGED, D3DX_DEFAULT, c.mipFilter, 0, nullptr, nullptr,
+                                                  &texture),
+              D3D_OK);
+    d3dx8::Picture decoded;
+    ASSERT_EQ(d3dx8::decodePicture(jpeg.data(), jpeg.size(), decoded), D3D_OK);
+    d3dx8::PixelImage expected = std::move(decoded.levels[0]);
+    UINT count = texture->GetLevelCount();
+    EXPECT_EQ(count, c.levels ? c.levels : UINT(std::log2(std::max(c.width, c.height))) + 1);
+    for (UINT level = 0; level < count; ++level) {
+      if (level) expected = d3dx8::nextMipLevel(expected, c.mipFilter == D3DX_FILTER_POINT);
+      UINT rowBytes = (expected.width + 3) / 4 * d3dx8::dxtBlockBytes(c.format), rows = (expected.height + 3) / 4;
+      Bytes blocks(size_t(rowBytes) * rows);
+      d3dx8::encodeDxtImage(c.format, expected, blocks.data(), rowBytes);
+      EXPECT_EQ(levelBytes(texture, level, rowBytes, rows), blocks) << "level " << level;
+    }
+    texture->Release();
+  }
 }
 
 TEST_F(Textures, DamagedLargeJpegMakesNothing) {

@@ -3,12 +3,17 @@
 //
 // Each level is made from the one above it, converted straight into the texture's locked memory
 // and uploaded once (at unlock). Large JPEGs decode on a helper thread while the device makes the
-// texture. A DDS level already in the asked block format is copied as is.
+// texture; when they go into a block texture of their own size, this thread encodes the rows
+// already decoded while the rest decode, and the helper joins in once it has decoded them all.
+// A DDS level already in the asked block format is copied as is.
 // Device refusals are returned unchanged (callers tell out-of-video-memory apart).
 #include "platform/d3dx8/d3dx8_texture.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -140,24 +145,246 @@ TexturePlan planTexture(IDirect3DDevice8* device, uint32_t pictureWidth, uint32_
   return plan;
 }
 
-// Large JPEGs are decoded on a helper thread while this thread has the device make the texture
-// (the header alone gives the size, and a JPEG's own format is always X8R8G8B8): the device's
-// allocation then costs no extra time. Returns false when the picture is not such a JPEG, or
-// no thread could be started; `decoded` and `created` are the two results otherwise.
+// Below this many pixels a JPEG is not worth a helper thread.
 constexpr uint64_t kPixelsWorthAThread = 256 * 256;
 
-bool decodeWhileCreating(IDirect3DDevice8* device, const uint8_t* data, size_t size, const TexturePlan& plan,
-                         DWORD usage, D3DPOOL pool, Picture& picture, HRESULT& decoded, D3DFORMAT& format,
-                         IDirect3DTexture8*& made, HRESULT& created) {
+void describeJpeg(uint32_t width, uint32_t height, D3DXIMAGE_INFO* info) {
+  if (!info) return;
+  info->Width = width;
+  info->Height = height;
+  info->Depth = 1;
+  info->MipLevels = 1;
+  info->Format = D3DFMT_X8R8G8B8;
+  info->ImageFileFormat = D3DXIFF_JPG;
+}
+
+// One JPEG decoded on a helper thread while level 0's blocks, and level 1, are made from the rows
+// already there. The work is a list of items both threads take in order: the block rows of
+// level 0 (each also makes the two level-1 rows below it), then the block rows of level 1 (each
+// once the level-0 rows it comes from are done). The helper takes items once it has decoded
+// everything; this thread from the moment the texture is locked.
+class StreamedJpeg final : public JpegRowTarget {
+ public:
+  StreamedJpeg(uint32_t width, uint32_t height) : image(width, height) {}
+
+  PixelImage image;   // level 0 as decoded
+
+  bool start(uint32_t width, uint32_t height) override { return width == image.width && height == image.height; }
+  uint32_t* row(uint32_t y) override { return image.row(y); }
+  void decoded(uint32_t rows) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    decodedRows_ = rows;
+    changed_.notify_all();
+  }
+  void decodeEnded(bool ok) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    decodeEnded_ = true;
+    failed_ = !ok;
+    changed_.notify_all();
+  }
+
+  // The locked levels to fill; level 1 (`bits1` null when the texture has one level) is made
+  // by box filter, or by keeping the top-left pixel with `point`.
+  void setTargets(D3DFORMAT format, uint8_t* bits0, size_t pitch0, uint8_t* bits1, size_t pitch1, bool point) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    format_ = format;
+    bits0_ = bits0;
+    pitch0_ = pitch0;
+    point_ = point;
+    rows0_ = (image.height + 3) / 4;
+    rows1_ = 0;
+    if (bits1) {
+      level1_ = PixelImage(image.width / 2, image.height / 2);
+      bits1_ = bits1;
+      pitch1_ = pitch1;
+      rows1_ = (level1_.height + 3) / 4;
+    }
+    done0_.assign(rows0_, false);
+    targets_ = Targets::set;
+    changed_.notify_all();
+  }
+  // Nothing to fill: the helper only decodes.
+  void noTargets() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    targets_ = Targets::none;
+    changed_.notify_all();
+  }
+
+  // Takes items until none are left; returns early when the decode failed.
+  void work() {
+    {
+      std::unique_lock<std::mutex> hold(mutex_);
+      changed_.wait(hold, [&] { return targets_ != Targets::unknown; });
+      if (targets_ == Targets::none) return;
+    }
+    for (;;) {
+      uint32_t item = next_.fetch_add(1);
+      if (item < rows0_) {
+        if (!waitForRows(std::min(image.height, 4 * item + 4))) return;
+        encodeLevel0(item);
+      } else if (item < rows0_ + rows1_) {
+        uint32_t j = item - rows0_;
+        if (!waitForLevel0(std::min(rows0_ - 1, 2 * j), std::min(rows0_ - 1, 2 * j + 1))) return;
+        encodeDxtBlockRows(format_, level1_, bits1_, pitch1_, j, j + 1);
+      } else {
+        return;
+      }
+    }
+  }
+
+  bool failed() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return failed_;
+  }
+  PixelImage& level1() { return level1_; }
+
+ private:
+  enum class Targets { unknown, set, none };
+
+  bool waitForRows(uint32_t rows) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    changed_.wait(hold, [&] { return decodedRows_ >= rows || decodeEnded_; });
+    return decodedRows_ >= rows && !failed_;
+  }
+  // Level-0 block rows first … last are done.
+  bool waitForLevel0(uint32_t first, uint32_t last) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    changed_.wait(hold, [&] { return (done0_[first] && done0_[last]) || failed_; });
+    return !failed_;
+  }
+
+  void encodeLevel0(uint32_t item) {
+    encodeDxtBlockRows(format_, image, bits0_, pitch0_, item, item + 1);
+    if (bits1_) {
+      for (uint32_t r = 2 * item; r < 2 * item + 2 && r < level1_.height; ++r)
+        halveRow(image.row(2 * r), image.row(2 * r + 1), level1_.row(r), level1_.width, point_);
+    }
+    std::lock_guard<std::mutex> hold(mutex_);
+    done0_[item] = true;
+    changed_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint32_t decodedRows_ = 0;
+  bool decodeEnded_ = false, failed_ = false;
+  Targets targets_ = Targets::unknown;
+  std::vector<bool> done0_;
+  std::atomic<uint32_t> next_{0};
+  D3DFORMAT format_ = D3DFMT_UNKNOWN;
+  uint8_t* bits0_ = nullptr;
+  uint8_t* bits1_ = nullptr;
+  size_t pitch0_ = 0, pitch1_ = 0;
+  bool point_ = false;
+  uint32_t rows0_ = 0, rows1_ = 0;
+  PixelImage level1_;
+};
+
+// Locks level 0 and, when there is one, level 1 of a texture of the JPEG's own size whose level 1
+// is its exact halving; false (nothing left locked) when the texture is not such, or a lock fails.
+bool lockFirstLevels(IDirect3DTexture8* texture, D3DFORMAT format, const PixelImage& image, D3DLOCKED_RECT locked[2]) {
+  if (!isDxtFormat(format) || image.width % 2 || image.height % 2) return false;
+  UINT count = std::min<UINT>(texture->GetLevelCount(), 2);
+  for (UINT level = 0; level < count; ++level) {
+    D3DSURFACE_DESC desc;
+    if (FAILED(texture->GetLevelDesc(level, &desc)) || desc.Width != image.width >> level ||
+        desc.Height != image.height >> level)
+      return false;
+  }
+  for (UINT level = 0; level < count; ++level) {
+    if (FAILED(texture->LockRect(level, &locked[level], nullptr, 0))) {
+      if (level) texture->UnlockRect(0);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Levels 2 and beyond, each from the one above.
+HRESULT fillLowerLevels(IDirect3DTexture8* texture, D3DFORMAT format, PixelImage level1, bool point) {
+  PixelImage current = std::move(level1);
+  for (UINT level = 2, count = texture->GetLevelCount(); level < count; ++level) {
+    D3DSURFACE_DESC desc;
+    HRESULT result = texture->GetLevelDesc(level, &desc);
+    if (FAILED(result)) return result;
+    PixelImage next = nextMipLevel(current, point);
+    if (next.width != desc.Width || next.height != desc.Height)
+      next = resizePicture(current, desc.Width, desc.Height, point);
+    current = std::move(next);
+    D3DLOCKED_RECT locked;
+    result = texture->LockRect(level, &locked, nullptr, 0);
+    if (FAILED(result)) return result;
+    writePicture(format, current, static_cast<uint8_t*>(locked.pBits), size_t(locked.Pitch));
+    texture->UnlockRect(level);
+  }
+  return D3D_OK;
+}
+
+// A large JPEG (no colour key) decoded on a helper thread while this thread has the device make
+// the texture and then, for a block texture of the picture's size, encodes the rows decoded so
+// far. Returns false, having started nothing, when no thread could be started; `result` and
+// `*texture` are the outcome otherwise. Bad bytes win over a device refusal, and leave nothing.
+bool loadLargeJpeg(IDirect3DDevice8* device, const uint8_t* data, size_t size, uint32_t width, uint32_t height,
+                   const TexturePlan& plan, DWORD usage, D3DPOOL pool, DWORD filter, DWORD mipFilter,
+                   D3DXIMAGE_INFO* sourceInfo, IDirect3DTexture8** texture, HRESULT& result) {
+  StreamedJpeg job(width, height);
+  std::thread decoder;
   try {
-    std::thread decoder([&] { decoded = decodeJpeg(data, size, picture); });
-    format = plan.format;
-    created = createTexture(device, plan.width, plan.height, plan.levels, usage, format, pool, &made);
-    decoder.join();
-    return true;
+    decoder = std::thread([&] {
+      bool ok = decodeJpegRows(data, size, job);
+      job.decodeEnded(ok);
+      if (ok) job.work();
+    });
   } catch (const std::system_error&) {
     return false;
   }
+  D3DFORMAT format = plan.format;
+  IDirect3DTexture8* made = nullptr;
+  HRESULT created = createTexture(device, plan.width, plan.height, plan.levels, usage, format, pool, &made);
+  D3DLOCKED_RECT locked[2] = {};
+  bool streamed = SUCCEEDED(created) && plan.width == width && plan.height == height &&
+                  lockFirstLevels(made, format, job.image, locked);
+  bool point = isPointFilter(mipFilter);
+  if (streamed) {
+    bool two = made->GetLevelCount() > 1;
+    job.setTargets(format, static_cast<uint8_t*>(locked[0].pBits), size_t(locked[0].Pitch),
+                   two ? static_cast<uint8_t*>(locked[1].pBits) : nullptr, size_t(locked[1].Pitch), point);
+    job.work();
+  } else {
+    job.noTargets();
+  }
+  decoder.join();
+  if (job.failed()) {
+    if (made) made->Release();   // its locked copies go with it
+    result = D3DXERR_INVALIDDATA;
+    return true;
+  }
+  describeJpeg(width, height, sourceInfo);
+  if (FAILED(created)) {
+    result = created;
+    return true;
+  }
+  if (streamed) {
+    made->UnlockRect(0);
+    if (made->GetLevelCount() > 1) {
+      made->UnlockRect(1);
+      result = fillLowerLevels(made, format, std::move(job.level1()), point);
+    } else {
+      result = D3D_OK;
+    }
+  } else {
+    Picture picture;
+    picture.levels.push_back(std::move(job.image));
+    picture.format = D3DFMT_X8R8G8B8;
+    picture.fileFormat = D3DXIFF_JPG;
+    result = fillLevels(made, format, picture, filter, mipFilter);
+  }
+  if (FAILED(result)) {
+    made->Release();
+    return true;
+  }
+  *texture = made;
+  return true;
 }
 
 }  // namespace
@@ -171,23 +398,18 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
   if (texture) *texture = nullptr;
   if (!device || !texture || !data || dataSize == 0) return D3DERR_INVALIDCALL;
   const auto* bytes = static_cast<const uint8_t*>(data);
-  Picture picture;
-  IDirect3DTexture8* made = nullptr;
-  HRESULT decoded = D3DXERR_INVALIDDATA, created = D3DERR_INVALIDCALL;
-  D3DFORMAT madeFormat = D3DFMT_UNKNOWN;
   uint32_t jpegWidth = 0, jpegHeight = 0;
-  bool overlapped = false;
   if (readJpegSize(bytes, dataSize, jpegWidth, jpegHeight) && uint64_t(jpegWidth) * jpegHeight >= kPixelsWorthAThread &&
       colorKey == 0 && std::thread::hardware_concurrency() >= 2) {
     TexturePlan plan = planTexture(device, jpegWidth, jpegHeight, D3DFMT_X8R8G8B8, width, height, mipLevels, format);
-    overlapped = decodeWhileCreating(device, bytes, dataSize, plan, usage, pool, picture, decoded, madeFormat, made,
-                                     created);
+    HRESULT result = D3DERR_INVALIDCALL;
+    if (loadLargeJpeg(device, bytes, dataSize, jpegWidth, jpegHeight, plan, usage, pool, filter, mipFilter, sourceInfo,
+                      texture, result))
+      return result;
   }
-  if (!overlapped) decoded = decodePicture(bytes, dataSize, picture);
-  if (FAILED(decoded)) {   // bad bytes win over a device refusal, and nothing is kept
-    if (made) made->Release();
-    return decoded;
-  }
+  Picture picture;
+  HRESULT decoded = decodePicture(bytes, dataSize, picture);
+  if (FAILED(decoded)) return decoded;
   if (sourceInfo) {
     sourceInfo->Width = picture.width();
     sourceInfo->Height = picture.height();
@@ -196,13 +418,12 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
     sourceInfo->Format = picture.format;
     sourceInfo->ImageFileFormat = picture.fileFormat;
   }
-  if (!overlapped) {
-    if (colorKey) applyColourKey(picture, colorKey);
-    TexturePlan plan = planTexture(device, picture.width(), picture.height(), picture.format, width, height, mipLevels,
-                                   format);
-    madeFormat = plan.format;
-    created = createTexture(device, plan.width, plan.height, plan.levels, usage, madeFormat, pool, &made);
-  }
+  if (colorKey) applyColourKey(picture, colorKey);
+  TexturePlan plan = planTexture(device, picture.width(), picture.height(), picture.format, width, height, mipLevels,
+                                 format);
+  D3DFORMAT madeFormat = plan.format;
+  IDirect3DTexture8* made = nullptr;
+  HRESULT created = createTexture(device, plan.width, plan.height, plan.levels, usage, madeFormat, pool, &made);
   if (FAILED(created)) return created;
   HRESULT result = fillLevels(made, madeFormat, picture, filter, mipFilter);
   if (FAILED(result)) {

@@ -437,6 +437,11 @@ constexpr uint64_t kBlocksForTwoThreads = 8192;
 
 }  // namespace
 
+void encodeDxtBlockRows(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch, uint32_t firstRow,
+                        uint32_t endRow) {
+  encodeBlockRowsOf(format, image, blocks, pitch, firstRow, endRow);
+}
+
 void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch) {
   uint32_t blockRows = (image.height + 3) / 4;
   uint64_t count = uint64_t(blockRows) * ((image.width + 3) / 4);

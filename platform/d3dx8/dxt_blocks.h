@@ -25,5 +25,9 @@ void encodeDxtBlockPortable(D3DFORMAT format, const uint32_t pixels[16], uint8_t
 // A whole level into rows of blocks `pitch` bytes apart; partial edge blocks repeat the last
 // column and row.
 void encodeDxtImage(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch);
+// The same for block rows firstRow … endRow − 1 only, on the calling thread (`blocks` is the
+// level's first row; only image rows 4 × firstRow … 4 × endRow − 1 are read).
+void encodeDxtBlockRows(D3DFORMAT format, const PixelImage& image, uint8_t* blocks, size_t pitch, uint32_t firstRow,
+                        uint32_t endRow);
 
 }  // namespace d3dx8

@@ -51,6 +51,23 @@ struct Picture {
 HRESULT decodePicture(const uint8_t* data, size_t size, Picture& picture);
 
 HRESULT decodeJpeg(const uint8_t* data, size_t size, Picture& picture);
+
+// Where a JPEG decoded row by row puts its rows, for callers that use rows while the rest decode.
+class JpegRowTarget {
+ public:
+  // Called once the header is read and the size allowed; false stops the decode.
+  virtual bool start(uint32_t width, uint32_t height) = 0;
+  // Where row `y` (width ARGB words) goes, asked for just before it is decoded; null stops the decode.
+  virtual uint32_t* row(uint32_t y) = 0;
+  // Rows 0 … rows − 1 are now decoded; called at least every 16 rows and at the end.
+  virtual void decoded(uint32_t rows) = 0;
+
+ protected:
+  ~JpegRowTarget() = default;
+};
+// Decodes into the target (ISLOW, fancy upsampling, as decodeJpeg). False on bad bytes, on a size
+// beyond the limits and when the target stopped the decode; the target's rows are then undefined.
+bool decodeJpegRows(const uint8_t* data, size_t size, JpegRowTarget& target);
 // The size from a JPEG's header alone; false when the bytes do not start a JPEG we would decode.
 bool readJpegSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height);
 HRESULT decodePng(const uint8_t* data, size_t size, Picture& picture);

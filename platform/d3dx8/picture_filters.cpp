@@ -148,10 +148,18 @@ PixelImage nextMipLevel(const PixelImage& source, bool point) {
     } else if (keepX || keepY) {
       for (uint32_t x = 0; x < w; ++x) o[x] = average2(top[(dx + 1) * x], keepY ? top[2 * x + 1] : bottom[x]);
     } else {
-      for (uint32_t x = 0; x < w; ++x) o[x] = average4(top[2 * x], top[2 * x + 1], bottom[2 * x], bottom[2 * x + 1]);
+      halveRow(top, bottom, o, w, false);
     }
   }
   return out;
+}
+
+void halveRow(const uint32_t* top, const uint32_t* bottom, uint32_t* out, uint32_t width, bool point) {
+  if (point) {
+    for (uint32_t x = 0; x < width; ++x) out[x] = top[2 * x];
+  } else {
+    for (uint32_t x = 0; x < width; ++x) out[x] = average4(top[2 * x], top[2 * x + 1], bottom[2 * x], bottom[2 * x + 1]);
+  }
 }
 
 bool isWritableFormat(D3DFORMAT format) {

@@ -13,6 +13,9 @@ PixelImage resizePicture(const PixelImage& source, uint32_t width, uint32_t heig
 // The next mip level: half the size (at least 1). Exact halvings average 2 × 2 pixels (box);
 // odd sizes fall back to the triangle filter; `point` keeps the top-left pixel of each 2 × 2.
 PixelImage nextMipLevel(const PixelImage& source, bool point);
+// One row of an exact halving (as nextMipLevel for even sizes): `width` output pixels from the
+// two source rows `top` and `bottom` (2 × width pixels each).
+void halveRow(const uint32_t* top, const uint32_t* bottom, uint32_t* out, uint32_t width, bool point);
 
 // Texture formats a picture can be written in: A8R8G8B8, X8R8G8B8, R5G6B5, X1R5G5B5, A1R5G5B5,
 // A4R4G4B4, DXT1, DXT3, DXT5.

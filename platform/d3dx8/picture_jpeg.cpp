@@ -28,8 +28,8 @@ void emitMessage(j_common_ptr info, int level) {
 
 void outputMessage(j_common_ptr) {}
 
-// Kept apart from decodeJpeg so that no object with a destructor lives across setjmp.
-bool decodeInto(const uint8_t* data, size_t size, Picture& picture) {
+// Kept apart from its callers so that no object with a destructor lives across setjmp.
+bool decodeInto(const uint8_t* data, size_t size, JpegRowTarget& target) {
   jpeg_decompress_struct info;
   ErrorManager errors;
   info.err = jpeg_std_error(&errors.base);
@@ -51,22 +51,50 @@ bool decodeInto(const uint8_t* data, size_t size, Picture& picture) {
   info.out_color_space = JCS_EXT_BGRA;
   info.dct_method = JDCT_ISLOW;   // with SIMD as fast as IFAST here, and exact
   jpeg_start_decompress(&info);
-  picture.levels.emplace_back(info.output_width, info.output_height);
-  PixelImage& image = picture.levels.back();
+  if (!target.start(info.output_width, info.output_height)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  uint32_t told = 0;
   while (info.output_scanline < info.output_height) {
     JSAMPROW rows[4];
     JDIMENSION first = info.output_scanline;
     JDIMENSION n = 0;
     while (n < 4 && first + n < info.output_height) {
-      rows[n] = reinterpret_cast<JSAMPROW>(image.row(first + n));
+      uint32_t* row = target.row(first + n);
+      if (!row) {
+        jpeg_destroy_decompress(&info);
+        return false;
+      }
+      rows[n] = reinterpret_cast<JSAMPROW>(row);
       ++n;
     }
     jpeg_read_scanlines(&info, rows, n);
+    uint32_t done = info.output_scanline;
+    if (done - told >= 16 || done == info.output_height) {
+      target.decoded(done);
+      told = done;
+    }
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return true;
 }
+
+// Rows straight into the picture's first level.
+class PictureRows final : public JpegRowTarget {
+ public:
+  explicit PictureRows(Picture& picture) : picture_(picture) {}
+  bool start(uint32_t width, uint32_t height) override {
+    picture_.levels.emplace_back(width, height);
+    return true;
+  }
+  uint32_t* row(uint32_t y) override { return picture_.levels.back().row(y); }
+  void decoded(uint32_t) override {}
+
+ private:
+  Picture& picture_;
+};
 
 bool readHeader(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height) {
   jpeg_decompress_struct info;
@@ -95,9 +123,14 @@ bool readJpegSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& h
   return readHeader(data, size, width, height);
 }
 
+bool decodeJpegRows(const uint8_t* data, size_t size, JpegRowTarget& target) {
+  return decodeInto(data, size, target);
+}
+
 HRESULT decodeJpeg(const uint8_t* data, size_t size, Picture& picture) {
   picture = Picture{};
-  if (!decodeInto(data, size, picture)) {
+  PictureRows rows(picture);
+  if (!decodeInto(data, size, rows)) {
     picture = Picture{};
     return D3DXERR_INVALIDDATA;
   }
