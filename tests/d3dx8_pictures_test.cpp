@@ -517,6 +517,31 @@ TEST(Resample, TriangleFilterEnlargesBilinearlyAndShrinksByArea) {
   EXPECT_EQ(greys(d3dx8::resizePicture(greyRow({10, 20, 30, 40}), 2, 1, true)), (std::vector<uint32_t>{20, 40}));
 }
 
+TEST(Resample, HalvedRowsRoundEveryChannelAtAnyWidth) {
+  // Rows wide enough for the vector path and its leftovers, random pixels and all-ones extremes:
+  // each channel is (a + b + c + d + 2) / 4.
+  std::mt19937 random(11);
+  for (uint32_t width = 1; width <= 11; ++width) {
+    std::vector<uint32_t> top(2 * width), bottom(2 * width), out(width);
+    for (uint32_t i = 0; i < 2 * width; ++i) {
+      top[i] = i % 5 == 0 ? 0xFFFFFFFFu : uint32_t(random());
+      bottom[i] = i % 7 == 0 ? 0xFFFFFFFFu : uint32_t(random());
+    }
+    d3dx8::halveRow(top.data(), bottom.data(), out.data(), width, false);
+    for (uint32_t x = 0; x < width; ++x) {
+      uint32_t expected = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t sum = (top[2 * x] >> shift & 255) + (top[2 * x + 1] >> shift & 255) +
+                       (bottom[2 * x] >> shift & 255) + (bottom[2 * x + 1] >> shift & 255);
+        expected |= (sum + 2) / 4 << shift;
+      }
+      EXPECT_EQ(out[x], expected) << "width " << width << ", pixel " << x;
+    }
+    d3dx8::halveRow(top.data(), bottom.data(), out.data(), width, true);
+    for (uint32_t x = 0; x < width; ++x) EXPECT_EQ(out[x], top[2 * x]);
+  }
+}
+
 TEST(Resample, MipLevelsAverageTwoByTwo) {
   PixelImage image(4, 2);
   const uint32_t px[8] = {0x00000000, 0xFF0000FF, 0x10203040, 0x10203040, 0xFF00FF00, 0x00FF0000, 0x30405060, 0x50607080};

@@ -165,7 +165,11 @@ void describeJpeg(uint32_t width, uint32_t height, D3DXIMAGE_INFO* info) {
 // everything; this thread from the moment the texture is locked.
 class StreamedJpeg final : public JpegRowTarget {
  public:
-  StreamedJpeg(uint32_t width, uint32_t height) : image(width, height) {}
+  // `withLevel1`: room for level 1 is taken now, before the device takes its memory, so that
+  // it reuses pages already touched (fresh pages cost a fault each).
+  StreamedJpeg(uint32_t width, uint32_t height, bool withLevel1) : image(width, height) {
+    if (withLevel1 && width % 2 == 0 && height % 2 == 0) level1_ = PixelImage(width / 2, height / 2);
+  }
 
   PixelImage image;   // level 0 as decoded
 
@@ -183,22 +187,20 @@ class StreamedJpeg final : public JpegRowTarget {
     changed_.notify_all();
   }
 
-  // The locked levels to fill; level 1 (`bits1` null when the texture has one level) is made
-  // by box filter, or by keeping the top-left pixel with `point`.
-  void setTargets(D3DFORMAT format, uint8_t* bits0, size_t pitch0, uint8_t* bits1, size_t pitch1, bool point) {
+  // The locked levels to fill (pointer and pitch of each): level 1 and below, when there are
+  // any, are box-filtered halvings of the level above (top-left pixels with `point`).
+  void setTargets(D3DFORMAT format, std::vector<D3DLOCKED_RECT> levels, bool point) {
     std::lock_guard<std::mutex> hold(mutex_);
     format_ = format;
-    bits0_ = bits0;
-    pitch0_ = pitch0;
+    targetLevels_ = std::move(levels);
     point_ = point;
     rows0_ = (image.height + 3) / 4;
     rows1_ = 0;
-    if (bits1) {
-      level1_ = PixelImage(image.width / 2, image.height / 2);
-      bits1_ = bits1;
-      pitch1_ = pitch1;
+    if (targetLevels_.size() > 1) {
+      if (!level1_.pixels) level1_ = PixelImage(image.width / 2, image.height / 2);
       rows1_ = (level1_.height + 3) / 4;
     }
+    items_ = rows0_ + rows1_ + (targetLevels_.size() > 2 ? 1 : 0);
     done0_.assign(rows0_, false);
     targets_ = Targets::set;
     changed_.notify_all();
@@ -225,7 +227,10 @@ class StreamedJpeg final : public JpegRowTarget {
       } else if (item < rows0_ + rows1_) {
         uint32_t j = item - rows0_;
         if (!waitForLevel0(std::min(rows0_ - 1, 2 * j), std::min(rows0_ - 1, 2 * j + 1))) return;
-        encodeDxtBlockRows(format_, level1_, bits1_, pitch1_, j, j + 1);
+        encodeDxtBlockRows(format_, level1_, bits(1), pitch(1), j, j + 1);
+      } else if (item < items_) {
+        if (!waitForLevel0(0, rows0_ - 1)) return;
+        makeSmallerLevels();
       } else {
         return;
       }
@@ -236,7 +241,6 @@ class StreamedJpeg final : public JpegRowTarget {
     std::lock_guard<std::mutex> hold(mutex_);
     return failed_;
   }
-  PixelImage& level1() { return level1_; }
 
  private:
   enum class Targets { unknown, set, none };
@@ -246,78 +250,75 @@ class StreamedJpeg final : public JpegRowTarget {
     changed_.wait(hold, [&] { return decodedRows_ >= rows || decodeEnded_; });
     return decodedRows_ >= rows && !failed_;
   }
-  // Level-0 block rows first … last are done.
+  // Level-0 block rows first … last are done (all of them for 0 … rows0_ − 1).
   bool waitForLevel0(uint32_t first, uint32_t last) {
     std::unique_lock<std::mutex> hold(mutex_);
-    changed_.wait(hold, [&] { return (done0_[first] && done0_[last]) || failed_; });
+    changed_.wait(hold, [&] {
+      if (failed_) return true;
+      if (last - first > 1) return done0Count_ == rows0_;
+      return done0_[first] && done0_[last];
+    });
     return !failed_;
   }
 
+  uint8_t* bits(size_t level) const { return static_cast<uint8_t*>(targetLevels_[level].pBits); }
+  size_t pitch(size_t level) const { return size_t(targetLevels_[level].Pitch); }
+
+  // Levels 2 and beyond, each halved from the one above and encoded whole.
+  void makeSmallerLevels() {
+    PixelImage current = nextMipLevel(level1_, point_);
+    for (size_t level = 2; level < targetLevels_.size(); ++level) {
+      if (level > 2) current = nextMipLevel(current, point_);
+      encodeDxtBlockRows(format_, current, bits(level), pitch(level), 0, (current.height + 3) / 4);
+    }
+  }
+
   void encodeLevel0(uint32_t item) {
-    encodeDxtBlockRows(format_, image, bits0_, pitch0_, item, item + 1);
-    if (bits1_) {
+    encodeDxtBlockRows(format_, image, bits(0), pitch(0), item, item + 1);
+    if (rows1_) {
       for (uint32_t r = 2 * item; r < 2 * item + 2 && r < level1_.height; ++r)
         halveRow(image.row(2 * r), image.row(2 * r + 1), level1_.row(r), level1_.width, point_);
     }
     std::lock_guard<std::mutex> hold(mutex_);
     done0_[item] = true;
+    ++done0Count_;
     changed_.notify_all();
   }
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  uint32_t decodedRows_ = 0;
+  uint32_t decodedRows_ = 0, done0Count_ = 0;
   bool decodeEnded_ = false, failed_ = false;
   Targets targets_ = Targets::unknown;
   std::vector<bool> done0_;
   std::atomic<uint32_t> next_{0};
   D3DFORMAT format_ = D3DFMT_UNKNOWN;
-  uint8_t* bits0_ = nullptr;
-  uint8_t* bits1_ = nullptr;
-  size_t pitch0_ = 0, pitch1_ = 0;
+  std::vector<D3DLOCKED_RECT> targetLevels_;
   bool point_ = false;
-  uint32_t rows0_ = 0, rows1_ = 0;
+  uint32_t rows0_ = 0, rows1_ = 0, items_ = 0;
   PixelImage level1_;
 };
 
-// Locks level 0 and, when there is one, level 1 of a texture of the JPEG's own size whose level 1
-// is its exact halving; false (nothing left locked) when the texture is not such, or a lock fails.
-bool lockFirstLevels(IDirect3DTexture8* texture, D3DFORMAT format, const PixelImage& image, D3DLOCKED_RECT locked[2]) {
+// Locks every level of a block texture of the JPEG's own size whose levels are successive
+// halvings, level 1 exact; false (nothing left locked) when the texture is not such, or a lock fails.
+bool lockLevels(IDirect3DTexture8* texture, D3DFORMAT format, const PixelImage& image,
+                std::vector<D3DLOCKED_RECT>& locked) {
   if (!isDxtFormat(format) || image.width % 2 || image.height % 2) return false;
-  UINT count = std::min<UINT>(texture->GetLevelCount(), 2);
+  UINT count = texture->GetLevelCount();
   for (UINT level = 0; level < count; ++level) {
     D3DSURFACE_DESC desc;
-    if (FAILED(texture->GetLevelDesc(level, &desc)) || desc.Width != image.width >> level ||
-        desc.Height != image.height >> level)
+    if (FAILED(texture->GetLevelDesc(level, &desc)) || desc.Width != std::max(1u, image.width >> level) ||
+        desc.Height != std::max(1u, image.height >> level))
       return false;
   }
+  locked.resize(count);
   for (UINT level = 0; level < count; ++level) {
     if (FAILED(texture->LockRect(level, &locked[level], nullptr, 0))) {
-      if (level) texture->UnlockRect(0);
+      while (level--) texture->UnlockRect(level);
       return false;
     }
   }
   return true;
-}
-
-// Levels 2 and beyond, each from the one above.
-HRESULT fillLowerLevels(IDirect3DTexture8* texture, D3DFORMAT format, PixelImage level1, bool point) {
-  PixelImage current = std::move(level1);
-  for (UINT level = 2, count = texture->GetLevelCount(); level < count; ++level) {
-    D3DSURFACE_DESC desc;
-    HRESULT result = texture->GetLevelDesc(level, &desc);
-    if (FAILED(result)) return result;
-    PixelImage next = nextMipLevel(current, point);
-    if (next.width != desc.Width || next.height != desc.Height)
-      next = resizePicture(current, desc.Width, desc.Height, point);
-    current = std::move(next);
-    D3DLOCKED_RECT locked;
-    result = texture->LockRect(level, &locked, nullptr, 0);
-    if (FAILED(result)) return result;
-    writePicture(format, current, static_cast<uint8_t*>(locked.pBits), size_t(locked.Pitch));
-    texture->UnlockRect(level);
-  }
-  return D3D_OK;
 }
 
 // A large JPEG (no colour key) decoded on a helper thread while this thread has the device make
@@ -327,7 +328,7 @@ HRESULT fillLowerLevels(IDirect3DTexture8* texture, D3DFORMAT format, PixelImage
 bool loadLargeJpeg(IDirect3DDevice8* device, const uint8_t* data, size_t size, uint32_t width, uint32_t height,
                    const TexturePlan& plan, DWORD usage, D3DPOOL pool, DWORD filter, DWORD mipFilter,
                    D3DXIMAGE_INFO* sourceInfo, IDirect3DTexture8** texture, HRESULT& result) {
-  StreamedJpeg job(width, height);
+  StreamedJpeg job(width, height, plan.width == width && plan.height == height && plan.levels != 1);
   std::thread decoder;
   try {
     decoder = std::thread([&] {
@@ -341,14 +342,12 @@ bool loadLargeJpeg(IDirect3DDevice8* device, const uint8_t* data, size_t size, u
   D3DFORMAT format = plan.format;
   IDirect3DTexture8* made = nullptr;
   HRESULT created = createTexture(device, plan.width, plan.height, plan.levels, usage, format, pool, &made);
-  D3DLOCKED_RECT locked[2] = {};
+  std::vector<D3DLOCKED_RECT> locked;
   bool streamed = SUCCEEDED(created) && plan.width == width && plan.height == height &&
-                  lockFirstLevels(made, format, job.image, locked);
+                  lockLevels(made, format, job.image, locked);
   bool point = isPointFilter(mipFilter);
   if (streamed) {
-    bool two = made->GetLevelCount() > 1;
-    job.setTargets(format, static_cast<uint8_t*>(locked[0].pBits), size_t(locked[0].Pitch),
-                   two ? static_cast<uint8_t*>(locked[1].pBits) : nullptr, size_t(locked[1].Pitch), point);
+    job.setTargets(format, std::move(locked), point);
     job.work();
   } else {
     job.noTargets();
@@ -365,13 +364,8 @@ bool loadLargeJpeg(IDirect3DDevice8* device, const uint8_t* data, size_t size, u
     return true;
   }
   if (streamed) {
-    made->UnlockRect(0);
-    if (made->GetLevelCount() > 1) {
-      made->UnlockRect(1);
-      result = fillLowerLevels(made, format, std::move(job.level1()), point);
-    } else {
-      result = D3D_OK;
-    }
+    for (UINT level = 0, count = made->GetLevelCount(); level < count; ++level) made->UnlockRect(level);
+    result = D3D_OK;
   } else {
     Picture picture;
     picture.levels.push_back(std::move(job.image));

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/d3dx8/dxt_blocks.h"
 
 namespace d3dx8 {
@@ -155,11 +159,34 @@ PixelImage nextMipLevel(const PixelImage& source, bool point) {
 }
 
 void halveRow(const uint32_t* top, const uint32_t* bottom, uint32_t* out, uint32_t width, bool point) {
+  uint32_t x = 0;
   if (point) {
-    for (uint32_t x = 0; x < width; ++x) out[x] = top[2 * x];
-  } else {
-    for (uint32_t x = 0; x < width; ++x) out[x] = average4(top[2 * x], top[2 * x + 1], bottom[2 * x], bottom[2 * x + 1]);
+    for (; x < width; ++x) out[x] = top[2 * x];
+    return;
   }
+#if defined(__SSE2__)
+  // Four output pixels at a time, the same sums as average4 in 16-bit lanes.
+  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+  for (; x + 4 <= width; x += 4) {
+    __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + 2 * x));
+    __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + 2 * x + 4));
+    __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + 2 * x));
+    __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + 2 * x + 4));
+    // Per pair of pixels: top + bottom for both columns, 16 bits per channel.
+    __m128i s0 = _mm_add_epi16(_mm_unpacklo_epi8(t0, zero), _mm_unpacklo_epi8(b0, zero));   // pixels 0, 1
+    __m128i s1 = _mm_add_epi16(_mm_unpackhi_epi8(t0, zero), _mm_unpackhi_epi8(b0, zero));   // pixels 2, 3
+    __m128i s2 = _mm_add_epi16(_mm_unpacklo_epi8(t1, zero), _mm_unpacklo_epi8(b1, zero));
+    __m128i s3 = _mm_add_epi16(_mm_unpackhi_epi8(t1, zero), _mm_unpackhi_epi8(b1, zero));
+    // Left column plus right column: the low and high 64 bits of each sum.
+    __m128i left = _mm_unpacklo_epi64(s0, s1), right = _mm_unpackhi_epi64(s0, s1);
+    __m128i q0 = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(left, right), two), 2);
+    left = _mm_unpacklo_epi64(s2, s3);
+    right = _mm_unpackhi_epi64(s2, s3);
+    __m128i q1 = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(left, right), two), 2);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(q0, q1));
+  }
+#endif
+  for (; x < width; ++x) out[x] = average4(top[2 * x], top[2 * x + 1], bottom[2 * x], bottom[2 * x + 1]);
 }
 
 bool isWritableFormat(D3DFORMAT format) {
