@@ -1,8 +1,10 @@
 // d3dx8_texture_test.cpp — textures made from pictures on the real OpenGL device of the offscreen
 // driver, checked by locking their levels: format conversion, mip levels, sizes, DDS blocks kept
 // as they are, colour key, drawing; refusals (bad bytes, a device saying no) against a fake device.
+#include <chrono>
 #include <cmath>
 #include <random>
+#include <thread>
 
 #include "d3d8_test_support.h"
 #include "d3dx8_picture_fixtures.h"
@@ -75,6 +77,17 @@ class Textures : public DeviceTest {
     std::vector<uint16_t> shorts(desc.Width * desc.Height);
     std::memcpy(shorts.data(), bytes.data(), bytes.size());
     return shorts;
+  }
+};
+
+// The real device, but slow to make textures: a large JPEG has long been decoded when it answers.
+struct SlowCreatingDevice : FakeDevice {
+  IDirect3DDevice8* real = nullptr;
+  HRESULT GetDeviceCaps(D3DCAPS8* caps) override { return real->GetDeviceCaps(caps); }
+  HRESULT CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                        IDirect3DTexture8** texture) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return real->CreateTexture(w, h, levels, usage, format, pool, texture);
   }
 };
 
@@ -177,23 +190,30 @@ TEST_F(Textures, CompressesJpegToDxt5CloseToThePicture) {
 }
 
 TEST_F(Textures, LargeJpegLevelsMatchThePlainChainByteForByte) {
-  // Large JPEGs are encoded by two threads while they decode; every level must be what the plain
-  // path makes: the decoded picture, its halvings (top-left pixels for a point mip filter), each
-  // encoded whole. Sizes include partial edge blocks and odd lower levels.
+  // Large JPEGs are encoded by two threads while they decode (and, when the device is slower
+  // than the decode, while it makes the texture); every level must be what the plain path makes:
+  // the decoded picture, its halvings (top-left pixels for a point mip filter), each encoded
+  // whole. Sizes include partial edge blocks and odd lower levels.
   struct Case {
     UINT width, height, levels;
     D3DFORMAT format;
     DWORD mipFilter;
+    bool slowDevice;
   };
-  const Case cases[] = {{512, 256, 0, D3DFMT_DXT5, D3DX_DEFAULT},
-                        {514, 130, 0, D3DFMT_DXT5, D3DX_FILTER_BOX},
-                        {256, 256, 3, D3DFMT_DXT1, D3DX_FILTER_POINT},
-                        {262, 254, 2, D3DFMT_DXT3, D3DX_FILTER_TRIANGLE}};
+  const Case cases[] = {{512, 256, 0, D3DFMT_DXT5, D3DX_DEFAULT, false},
+                        {514, 130, 0, D3DFMT_DXT5, D3DX_FILTER_BOX, false},
+                        {256, 256, 3, D3DFMT_DXT1, D3DX_FILTER_POINT, false},
+                        {262, 254, 2, D3DFMT_DXT3, D3DX_FILTER_TRIANGLE, false},
+                        {514, 130, 0, D3DFMT_DXT5, D3DX_FILTER_BOX, true},
+                        {256, 256, 3, D3DFMT_DXT1, D3DX_FILTER_POINT, true}};
+  SlowCreatingDevice slow;
+  slow.real = device;
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << (c.slowDevice ? ", slow device" : ""));
     Bytes jpeg = makeJpeg(c.width, c.height, photo(c.width, c.height), 85);
     IDirect3DTexture8* texture = nullptr;
-    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, jpeg.data(), UINT(jpeg.size()), 0, 0, c.levels, 0, c.format,
+    IDirect3DDevice8* maker = c.slowDevice ? static_cast<IDirect3DDevice8*>(&slow) : device;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(maker, jpeg.data(), UINT(jpeg.size()), 0, 0, c.levels, 0, c.format,
                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, c.mipFilter, 0, nullptr, nullptr,
                                                   &texture),
               D3D_OK);

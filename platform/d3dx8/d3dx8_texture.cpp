@@ -165,10 +165,20 @@ void describeJpeg(uint32_t width, uint32_t height, D3DXIMAGE_INFO* info) {
 // everything; this thread from the moment the texture is locked.
 class StreamedJpeg final : public JpegRowTarget {
  public:
-  // `withLevel1`: room for level 1 is taken now, before the device takes its memory, so that
-  // it reuses pages already touched (fresh pages cost a fault each).
-  StreamedJpeg(uint32_t width, uint32_t height, bool withLevel1) : image(width, height) {
-    if (withLevel1 && width % 2 == 0 && height % 2 == 0) level1_ = PixelImage(width / 2, height / 2);
+  // `format`: the block format the texture is expected in (level 0 of the picture's size), or
+  // D3DFMT_UNKNOWN. Level 1 and a spare copy of level 0's blocks are taken now, before the
+  // device takes its memory, so that they reuse pages already touched (fresh pages cost a fault
+  // each); into the spare the helper encodes block rows while the device is still busy.
+  // Level 1 is the box-filtered halving of level 0, or its top-left pixels with `point`.
+  StreamedJpeg(uint32_t width, uint32_t height, D3DFORMAT format, bool withLevel1, bool point)
+      : image(width, height), point_(point) {
+    if (!isDxtFormat(format) || width % 2 || height % 2) return;
+    if (withLevel1) level1_ = PixelImage(width / 2, height / 2);
+    format_ = format;
+    rows0_ = (height + 3) / 4;
+    done0_.assign(rows0_, false);
+    sparePitch_ = size_t((width + 3) / 4) * dxtBlockBytes(format);
+    spare_.reset(new uint8_t[sparePitch_ * rows0_]);
   }
 
   PixelImage image;   // level 0 as decoded
@@ -187,21 +197,18 @@ class StreamedJpeg final : public JpegRowTarget {
     changed_.notify_all();
   }
 
-  // The locked levels to fill (pointer and pitch of each): level 1 and below, when there are
-  // any, are box-filtered halvings of the level above (top-left pixels with `point`).
-  void setTargets(D3DFORMAT format, std::vector<D3DLOCKED_RECT> levels, bool point) {
+  // Whether the locked levels of a texture can be filled here: the format and level 0 given at
+  // construction, level 1 only if it was made room for.
+  bool canFill(D3DFORMAT format, size_t levels) const {
+    return spare_ && format == format_ && (levels > 1) == bool(level1_.pixels);
+  }
+  // The locked levels to fill (pointer and pitch of each, as canFill allows): each below
+  // level 0 halved from the one above.
+  void setTargets(std::vector<D3DLOCKED_RECT> levels) {
     std::lock_guard<std::mutex> hold(mutex_);
-    format_ = format;
     targetLevels_ = std::move(levels);
-    point_ = point;
-    rows0_ = (image.height + 3) / 4;
-    rows1_ = 0;
-    if (targetLevels_.size() > 1) {
-      if (!level1_.pixels) level1_ = PixelImage(image.width / 2, image.height / 2);
-      rows1_ = (level1_.height + 3) / 4;
-    }
+    rows1_ = targetLevels_.size() > 1 ? (level1_.height + 3) / 4 : 0;
     items_ = rows0_ + rows1_ + (targetLevels_.size() > 2 ? 1 : 0);
-    done0_.assign(rows0_, false);
     targets_ = Targets::set;
     changed_.notify_all();
   }
@@ -212,18 +219,30 @@ class StreamedJpeg final : public JpegRowTarget {
     changed_.notify_all();
   }
 
-  // Takes items until none are left; returns early when the decode failed.
+  // Takes items until none are left; returns early when the decode failed. Before the targets
+  // are known, level-0 block rows go to the spare (the helper alone works then, after decoding).
   void work() {
-    {
+    for (;;) {
       std::unique_lock<std::mutex> hold(mutex_);
-      changed_.wait(hold, [&] { return targets_ != Targets::unknown; });
+      if (targets_ != Targets::unknown) break;
+      if (!spare_ || !decodeEnded_ || next_.load() >= rows0_) {
+        changed_.wait(hold, [&] { return targets_ != Targets::unknown; });
+        break;
+      }
+      uint32_t item = next_.fetch_add(1);
+      spareRows_ = item + 1;
+      hold.unlock();
+      encodeLevel0(item, spare_.get(), sparePitch_);
+    }
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
       if (targets_ == Targets::none) return;
     }
     for (;;) {
       uint32_t item = next_.fetch_add(1);
       if (item < rows0_) {
         if (!waitForRows(std::min(image.height, 4 * item + 4))) return;
-        encodeLevel0(item);
+        encodeLevel0(item, bits(0), pitch(0));
       } else if (item < rows0_ + rows1_) {
         uint32_t j = item - rows0_;
         if (!waitForLevel0(std::min(rows0_ - 1, 2 * j), std::min(rows0_ - 1, 2 * j + 1))) return;
@@ -240,6 +259,12 @@ class StreamedJpeg final : public JpegRowTarget {
   bool failed() {
     std::lock_guard<std::mutex> hold(mutex_);
     return failed_;
+  }
+
+  // Once both threads are done: the block rows made in the spare into level 0.
+  void copySpareRows() {
+    for (uint32_t row = 0; row < spareRows_; ++row)
+      std::memcpy(bits(0) + row * pitch(0), spare_.get() + row * sparePitch_, sparePitch_);
   }
 
  private:
@@ -273,9 +298,9 @@ class StreamedJpeg final : public JpegRowTarget {
     }
   }
 
-  void encodeLevel0(uint32_t item) {
-    encodeDxtBlockRows(format_, image, bits(0), pitch(0), item, item + 1);
-    if (rows1_) {
+  void encodeLevel0(uint32_t item, uint8_t* blocks, size_t pitch) {
+    encodeDxtBlockRows(format_, image, blocks, pitch, item, item + 1);
+    if (level1_.pixels) {
       for (uint32_t r = 2 * item; r < 2 * item + 2 && r < level1_.height; ++r)
         halveRow(image.row(2 * r), image.row(2 * r + 1), level1_.row(r), level1_.width, point_);
     }
@@ -294,7 +319,10 @@ class StreamedJpeg final : public JpegRowTarget {
   std::atomic<uint32_t> next_{0};
   D3DFORMAT format_ = D3DFMT_UNKNOWN;
   std::vector<D3DLOCKED_RECT> targetLevels_;
-  bool point_ = false;
+  std::unique_ptr<uint8_t[]> spare_;
+  size_t sparePitch_ = 0;
+  uint32_t spareRows_ = 0;   // block rows 0 … spareRows_ − 1 were made in the spare
+  const bool point_;
   uint32_t rows0_ = 0, rows1_ = 0, items_ = 0;
   PixelImage level1_;
 };
@@ -328,7 +356,9 @@ bool lockLevels(IDirect3DTexture8* texture, D3DFORMAT format, const PixelImage& 
 bool loadLargeJpeg(IDirect3DDevice8* device, const uint8_t* data, size_t size, uint32_t width, uint32_t height,
                    const TexturePlan& plan, DWORD usage, D3DPOOL pool, DWORD filter, DWORD mipFilter,
                    D3DXIMAGE_INFO* sourceInfo, IDirect3DTexture8** texture, HRESULT& result) {
-  StreamedJpeg job(width, height, plan.width == width && plan.height == height && plan.levels != 1);
+  bool ownSize = plan.width == width && plan.height == height;
+  StreamedJpeg job(width, height, ownSize ? plan.format : D3DFMT_UNKNOWN, ownSize && plan.levels != 1,
+                   isPointFilter(mipFilter));
   std::thread decoder;
   try {
     decoder = std::thread([&] {
@@ -343,11 +373,10 @@ bool loadLargeJpeg(IDirect3DDevice8* device, const uint8_t* data, size_t size, u
   IDirect3DTexture8* made = nullptr;
   HRESULT created = createTexture(device, plan.width, plan.height, plan.levels, usage, format, pool, &made);
   std::vector<D3DLOCKED_RECT> locked;
-  bool streamed = SUCCEEDED(created) && plan.width == width && plan.height == height &&
+  bool streamed = SUCCEEDED(created) && job.canFill(format, made->GetLevelCount()) &&
                   lockLevels(made, format, job.image, locked);
-  bool point = isPointFilter(mipFilter);
   if (streamed) {
-    job.setTargets(format, std::move(locked), point);
+    job.setTargets(std::move(locked));
     job.work();
   } else {
     job.noTargets();
@@ -364,6 +393,7 @@ bool loadLargeJpeg(IDirect3DDevice8* device, const uint8_t* data, size_t size, u
     return true;
   }
   if (streamed) {
+    job.copySpareRows();
     for (UINT level = 0, count = made->GetLevelCount(); level < count; ++level) made->UnlockRect(level);
     result = D3D_OK;
   } else {
