@@ -3,8 +3,9 @@
 //
 // Each level is made from the one above it, converted straight into the texture's locked memory
 // and uploaded once (at unlock). Large JPEGs decode on a helper thread while the device makes the
-// texture; when they go into a block texture of their own size, this thread encodes the rows
-// already decoded while the rest decode, and the helper joins in once it has decoded them all.
+// texture; when they go into a block texture of their own size, both threads then share the
+// encoding of every level (this thread starting on rows already decoded, the helper once it has
+// decoded them all).
 // A DDS level already in the asked block format is copied as is.
 // Device refusals are returned unchanged (callers tell out-of-video-memory apart).
 #include "platform/d3dx8/d3dx8_texture.h"
@@ -158,11 +159,12 @@ void describeJpeg(uint32_t width, uint32_t height, D3DXIMAGE_INFO* info) {
   info->ImageFileFormat = D3DXIFF_JPG;
 }
 
-// One JPEG decoded on a helper thread while level 0's blocks, and level 1, are made from the rows
-// already there. The work is a list of items both threads take in order: the block rows of
-// level 0 (each also makes the two level-1 rows below it), then the block rows of level 1 (each
-// once the level-0 rows it comes from are done). The helper takes items once it has decoded
-// everything; this thread from the moment the texture is locked.
+// One JPEG decoded on a helper thread and encoded into every level of a block texture by both
+// threads. The work is a list of items both take in order: the block rows of level 0 (each also
+// makes the two level-1 rows below it, waiting for its rows to be decoded), the block rows of
+// level 1 (each once the level-0 rows it comes from are done), and one item for all smaller
+// levels. The helper takes items once it has decoded everything (into a spare while the device
+// is still making the texture); this thread from the moment the texture is locked.
 class StreamedJpeg final : public JpegRowTarget {
  public:
   // `format`: the block format the texture is expected in (level 0 of the picture's size), or
