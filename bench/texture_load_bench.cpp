@@ -24,6 +24,7 @@
 #include "platform/d3dx8/dxt_blocks.h"
 #include "platform/d3dx8/picture.h"
 #include "platform/d3dx8/picture_filters.h"
+#include "platform/heap_tuning.h"
 #include "platform/win32/windows.h"
 
 namespace {
@@ -126,7 +127,8 @@ void measureParts(const std::vector<uint8_t>& file, Breakdown& best) {
 
 }  // namespace
 
-int main() {
+int main(int, char** argv) {
+  adoptHugePageHeap(argv);   // the heap the program runs with (its entry does the same)
   WNDCLASSA cls{};
   cls.lpfnWndProc = benchProc;
   cls.lpszClassName = "TextureBench";

@@ -1,11 +1,12 @@
 // win32_entry_test.cpp — the process entry's reading of argv (long options, errors, the command
-// line handed on) and the clock those options drive.
+// line handed on), the clock those options drive, and the heap setting it restarts with.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/entry/entry_options.h"
+#include "platform/heap_tuning.h"
 #include "platform/runtime.h"
 #include "platform/win32/windows.h"
 
@@ -105,6 +106,21 @@ TEST(EntryClock, FixedStepAdvancesOnlyPerFrame) {
 TEST(EntryCommandLine, GetCommandLineReturnsWhatTheEntryStored) {
   setCommandLine("\"/usr/bin/tarnwick3d\" /p 77");
   EXPECT_STREQ(GetCommandLineA(), "\"/usr/bin/tarnwick3d\" /p 77");
+}
+
+// The huge-page setting joins whatever the user set and never overrides their own choice of it.
+TEST(HeapTuning, AddsHugePagesToTheUsersTunablesUnlessTheyDecided) {
+  struct Case {
+    const char* current;
+    std::optional<std::string> wanted;
+  } cases[] = {
+      {nullptr, "glibc.malloc.hugetlb=1"},
+      {"", "glibc.malloc.hugetlb=1"},
+      {"glibc.malloc.check=3", "glibc.malloc.check=3:glibc.malloc.hugetlb=1"},
+      {"glibc.malloc.hugetlb=0", std::nullopt},
+      {"glibc.malloc.check=3:glibc.malloc.hugetlb=2", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(hugePageTunables(c.current), c.wanted) << (c.current ? c.current : "null");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/entry/entry_options.h"
+#include "platform/heap_tuning.h"
 #include "platform/runtime.h"
 #include "platform/win32/windows.h"
 
@@ -28,6 +29,7 @@ void installSignalHandlers() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  adoptHugePageHeap(argv);
   std::vector<std::string> args(argv, argv + argc);
   EntryArguments parsed = parseEntryArguments(args, std::getenv("XSCREENSAVER_WINDOW"));
   switch (parsed.action) {
