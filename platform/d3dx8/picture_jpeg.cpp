@@ -28,14 +28,20 @@ void emitMessage(j_common_ptr info, int level) {
 
 void outputMessage(j_common_ptr) {}
 
+// Errors and warnings end the decode through the jump; nothing is printed.
+jpeg_error_mgr* quietErrors(ErrorManager& errors) {
+  jpeg_error_mgr* manager = jpeg_std_error(&errors.base);
+  errors.base.error_exit = errorExit;
+  errors.base.emit_message = emitMessage;
+  errors.base.output_message = outputMessage;
+  return manager;
+}
+
 // Kept apart from its callers so that no object with a destructor lives across setjmp.
 bool decodeInto(const uint8_t* data, size_t size, JpegRowTarget& target) {
   jpeg_decompress_struct info;
   ErrorManager errors;
-  info.err = jpeg_std_error(&errors.base);
-  errors.base.error_exit = errorExit;
-  errors.base.emit_message = emitMessage;
-  errors.base.output_message = outputMessage;
+  info.err = quietErrors(errors);
   if (setjmp(errors.jump)) {
     jpeg_destroy_decompress(&info);
     return false;
@@ -99,10 +105,7 @@ class PictureRows final : public JpegRowTarget {
 bool readHeader(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height) {
   jpeg_decompress_struct info;
   ErrorManager errors;
-  info.err = jpeg_std_error(&errors.base);
-  errors.base.error_exit = errorExit;
-  errors.base.emit_message = emitMessage;
-  errors.base.output_message = outputMessage;
+  info.err = quietErrors(errors);
   if (setjmp(errors.jump)) {
     jpeg_destroy_decompress(&info);
     return false;
