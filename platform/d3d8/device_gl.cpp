@@ -490,6 +490,21 @@ HRESULT DeviceGL::EndScene() {
 }
 
 // ---- resources -------------------------------------------------------------------------------------
+namespace {
+
+// Hands a new resource to the caller when GL made its storage; otherwise drops it.
+template <class Made, class Interface>
+HRESULT handOver(Made* created, bool made, Interface** out) {
+  if (!made) {
+    created->Release();
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  *out = created;
+  return D3D_OK;
+}
+
+}  // namespace
+
 HRESULT DeviceGL::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                 D3DPOOL pool, IDirect3DTexture8** texture) {
   if (!texture) return D3DERR_INVALIDCALL;
@@ -507,12 +522,7 @@ HRESULT DeviceGL::CreateTexture(UINT width, UINT height, UINT levels, DWORD usag
   if (levels == 0 || levels > full) levels = full;
   if (renderTarget) levels = 1;
   auto* created = new TextureGL(this, width, height, levels, usage, format, pool, *info);
-  if (!created->create()) {
-    created->Release();
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  *texture = created;
-  return D3D_OK;
+  return handOver(created, created->create(), texture);
 }
 
 HRESULT DeviceGL::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -521,12 +531,7 @@ HRESULT DeviceGL::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOO
   *buffer = nullptr;
   if (length == 0) return D3DERR_INVALIDCALL;
   auto* created = new VertexBufferGL(this, length, usage, fvf, pool);
-  if (!created->create()) {
-    created->Release();
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  *buffer = created;
-  return D3D_OK;
+  return handOver(created, created->create(), buffer);
 }
 
 HRESULT DeviceGL::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -535,12 +540,7 @@ HRESULT DeviceGL::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, 
   *buffer = nullptr;
   if (length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)) return D3DERR_INVALIDCALL;
   auto* created = new IndexBufferGL(this, length, usage, format, pool);
-  if (!created->create()) {
-    created->Release();
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  *buffer = created;
-  return D3D_OK;
+  return handOver(created, created->create(), buffer);
 }
 
 HRESULT DeviceGL::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
@@ -553,12 +553,7 @@ HRESULT DeviceGL::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT f
       multiSample == 1 || int(multiSample) > caps.maxSamples)
     return D3DERR_INVALIDCALL;
   auto* created = new SurfaceGL(this, width, height, format, multiSample, D3DUSAGE_DEPTHSTENCIL);
-  if (!created->allocate(width, height, format, multiSample)) {
-    created->Release();
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  *surface = created;
-  return D3D_OK;
+  return handOver(created, created->allocate(width, height, format, multiSample), surface);
 }
 
 // ---- render targets ------------------------------------------------------------------------------
