@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_device.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win32/window_access.h"
 #include "platform/win32/windows.h"
@@ -37,13 +38,6 @@ const Vertex kQuad[4] = {{-1, -1, 0.5f, 0xFFFFFFFF, 0, 1},
                          {-1, 1, 0.5f, 0xFFFFFFFF, 0, 0},
                          {1, -1, 0.5f, 0xFFFFFFFF, 1, 1},
                          {1, 1, 0.5f, 0xFFFFFFFF, 1, 0}};
-
-LRESULT CALLBACK benchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
-
-HWND makeWindow(const char* title) {
-  return CreateWindowExA(0, "D3D8Bench", title, WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr,
-                         nullptr, nullptr, nullptr);
-}
 
 // A small quad placed by draw number i: 4 × 4 pixels somewhere on the screen.
 D3DMATRIX worldFor(int i) {
@@ -288,30 +282,12 @@ double layersFramesPerSecond(IDirect3DDevice8* device, int layers) {
 }  // namespace
 
 int main() {
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = benchProc;
-  cls.lpszClassName = "D3D8Bench";
-  RegisterClassA(&cls);
-  HWND deviceWindow = makeWindow("d3d8 bench");
-  HWND plainWindow = makeWindow("plain GL bench");
-  IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
-  if (!deviceWindow || !plainWindow || !direct3d) {
-    std::fprintf(stderr, "d3d8_bench: no window or no Direct3D\n");
-    return 1;
-  }
-  D3DPRESENT_PARAMETERS p{};
-  p.BackBufferWidth = kWidth;
-  p.BackBufferHeight = kHeight;
-  p.BackBufferFormat = D3DFMT_X8R8G8B8;
-  p.BackBufferCount = 1;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.Windowed = FALSE;
-  p.EnableAutoDepthStencil = TRUE;
-  p.AutoDepthStencilFormat = D3DFMT_D24X8;
-  p.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  IDirect3DDevice8* device = nullptr;
-  if (direct3d->CreateDevice(0, D3DDEVTYPE_HAL, deviceWindow, 0, &p, &device) != D3D_OK) {
-    std::fprintf(stderr, "d3d8_bench: CreateDevice failed\n");
+  BenchDevice bench;
+  if (!openBenchDevice("d3d8_bench", kWidth, kHeight, bench)) return 1;
+  IDirect3DDevice8* device = bench.device;
+  HWND plainWindow = makeBenchWindow("plain GL bench", kWidth, kHeight);
+  if (!plainWindow) {
+    std::fprintf(stderr, "d3d8_bench: no window for plain OpenGL\n");
     return 1;
   }
   std::printf("OpenGL: %s | %s\n", glGetString(GL_RENDERER), glGetString(GL_VERSION));
@@ -338,9 +314,6 @@ int main() {
     std::printf("800 x 600 frame, %d full-screen blended textured layers: %.1f frames/s\n", layers,
                 layersFramesPerSecond(device, layers));
   }
-  device->Release();
-  direct3d->Release();
   DestroyWindow(plainWindow);
-  DestroyWindow(deviceWindow);
   return 0;
 }

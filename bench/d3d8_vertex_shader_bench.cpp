@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_device.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/d3d8/d3d8_test_hooks.h"
 #include "platform/d3d8/shader_interpreter.h"
@@ -53,7 +54,6 @@ std::vector<DWORD> assemble(const char* name) {
   return tokens;
 }
 
-LRESULT CALLBACK benchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 // The shader's c4…c7 (one row per output component); fixed function gets its transpose as the
 // projection so both draw the strip over the same pixels.
@@ -101,26 +101,9 @@ double drawTime(IDirect3DDevice8* device, DWORD shaderOrFormat, bool shader) {
 }  // namespace
 
 int main() {
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = benchProc;
-  cls.lpszClassName = "VsBench";
-  RegisterClassA(&cls);
-  HWND window = CreateWindowExA(0, "VsBench", "vertex shader bench", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600,
-                                nullptr, nullptr, nullptr, nullptr);
-  IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
-  D3DPRESENT_PARAMETERS p{};
-  p.BackBufferWidth = 800;
-  p.BackBufferHeight = 600;
-  p.BackBufferFormat = D3DFMT_X8R8G8B8;
-  p.BackBufferCount = 1;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.EnableAutoDepthStencil = TRUE;
-  p.AutoDepthStencilFormat = D3DFMT_D24X8;
-  IDirect3DDevice8* device = nullptr;
-  if (!window || !direct3d || direct3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0, &p, &device) != D3D_OK) {
-    std::fprintf(stderr, "d3d8_vertex_shader_bench: no device\n");
-    return 1;
-  }
+  BenchDevice bench;
+  if (!openBenchDevice("d3d8_vertex_shader_bench", 800, 600, bench)) return 1;
+  IDirect3DDevice8* device = bench.device;
   std::vector<DWORD> river = assemble("river.vsh"), grass = assemble("grass.vsh");
   if (river.empty() || grass.empty()) {
     std::fprintf(stderr, "d3d8_vertex_shader_bench: the sample shaders do not assemble\n");
@@ -206,8 +189,5 @@ int main() {
   buffer->Release();
   device->DeleteVertexShader(riverShader);
   device->DeleteVertexShader(grassShader);
-  device->Release();
-  direct3d->Release();
-  DestroyWindow(window);
   return 0;
 }

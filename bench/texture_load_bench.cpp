@@ -19,6 +19,7 @@
 #include <jpeglib.h>
 
 #include "assets/texture_manager.h"
+#include "bench/bench_device.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/d3dx8/d3dx8.h"
 #include "platform/d3dx8/dxt_blocks.h"
@@ -94,7 +95,6 @@ double decodeAlone(const std::vector<uint8_t>& file, J_DCT_METHOD method, std::v
   return millisecondsSince(start);
 }
 
-LRESULT CALLBACK benchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 struct Breakdown {
   double decode = 1e30, mips = 1e30, encode = 1e30, oneThread = 1e30;
@@ -129,31 +129,11 @@ void measureParts(const std::vector<uint8_t>& file, Breakdown& best) {
 
 int main(int, char** argv) {
   adoptHugePageHeap(argv);   // the heap the program runs with (its entry does the same)
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = benchProc;
-  cls.lpszClassName = "TextureBench";
-  RegisterClassA(&cls);
-  HWND window = CreateWindowExA(0, "TextureBench", "texture load bench", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
-                                nullptr, nullptr, nullptr, nullptr);
-  IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
-  if (!window || !direct3d) {
-    std::fprintf(stderr, "texture_load_bench: no window or no Direct3D\n");
-    return 1;
-  }
-  D3DPRESENT_PARAMETERS p{};
-  p.BackBufferWidth = 640;
-  p.BackBufferHeight = 480;
-  p.BackBufferFormat = D3DFMT_X8R8G8B8;
-  p.BackBufferCount = 1;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.Windowed = FALSE;
-  p.EnableAutoDepthStencil = TRUE;
-  p.AutoDepthStencilFormat = D3DFMT_D24X8;
-  IDirect3DDevice8* device = nullptr;
-  if (direct3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0, &p, &device) != D3D_OK) {
-    std::fprintf(stderr, "texture_load_bench: CreateDevice failed\n");
-    return 1;
-  }
+  BenchDevice bench;
+  if (!openBenchDevice("texture_load_bench", 640, 480, bench)) return 1;
+  IDirect3D8* direct3d = bench.direct3d;
+  IDirect3DDevice8* device = bench.device;
+  HWND window = bench.window;
   auto manager = std::make_unique<TextureManager>();
   manager->init(direct3d, device, D3DFMT_X8R8G8B8, window);
 
@@ -200,8 +180,5 @@ int main(int, char** argv) {
   std::printf("  parts measured apart: our decode %.2f ms, mip chain %.2f ms, DXT5 blocks of all levels\n"
               "  %.2f ms (two threads); level 0's blocks on one thread %.1f ns per block\n",
               parts.decode, parts.mips, parts.encode, parts.oneThread * 1e6 / double((kSide / 4) * (kSide / 4)));
-  device->Release();
-  direct3d->Release();
-  DestroyWindow(window);
   return 0;
 }
