@@ -291,6 +291,8 @@ uint32_t makePixelKey(DWORD alphaFunc /* 0: no test */, bool specularAdd, bool f
 Program buildProgram(const PipelineKey& key, std::string* log);
 // Compiles one GLSL stage; 0 on failure with the compiler's message and the source in *log.
 GLuint compileGLShader(GLenum type, const std::string& source, std::string* log);
+// Links the program; on failure deletes it and puts the linker's message in *log.
+bool linkGLProgram(GLuint program, std::string* log);
 // Points the program's u_tex0… samplers at texture units 0…; leaves the program in use.
 void bindStageSamplers(GLuint program);
 std::string vertexSource(uint64_t vertexKey);

@@ -278,6 +278,18 @@ GLuint compileGLShader(GLenum type, const std::string& source, std::string* log)
   return shader;
 }
 
+bool linkGLProgram(GLuint program, std::string* log) {
+  glLinkProgram(program);
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (ok) return true;
+  char buffer[2048] = {};
+  glGetProgramInfoLog(program, sizeof buffer, nullptr, buffer);
+  if (log) *log = buffer;
+  glDeleteProgram(program);
+  return false;
+}
+
 void bindStageSamplers(GLuint program) {
   glUseProgram(program);
   for (int stage = 0; stage < kMaxStages; ++stage) {
@@ -305,18 +317,10 @@ Program buildProgram(const PipelineKey& key, std::string* log) {
   for (int i = 0; i < kMaxTexSets; ++i)
     glBindAttribLocation(name, kAttrTex0 + i, ("a_tex" + std::to_string(i)).c_str());
   glBindFragDataLocation(name, 0, "o_color");
-  glLinkProgram(name);
+  const bool linked = linkGLProgram(name, log);
   glDeleteShader(vs);
   glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(name, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buffer[2048] = {};
-    glGetProgramInfoLog(name, sizeof buffer, nullptr, buffer);
-    if (log) *log = buffer;
-    glDeleteProgram(name);
-    return program;
-  }
+  if (!linked) return program;
   program.name = name;
   program.wvp = glGetUniformLocation(name, "u_wvp");
   program.normalMatrix = glGetUniformLocation(name, "u_normalMatrix");

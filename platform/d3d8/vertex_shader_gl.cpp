@@ -55,14 +55,9 @@ Program linkProgram(GLuint vertex, GLuint fragment, bool capture) {
   } else {
     glBindFragDataLocation(name, 0, "o_color");
   }
-  glLinkProgram(name);
-  GLint ok = 0;
-  glGetProgramiv(name, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char log[2048] = {};
-    glGetProgramInfoLog(name, sizeof log, nullptr, log);
-    std::fprintf(stderr, "d3d8: vertex shader program does not link:\n%s\n", log);
-    glDeleteProgram(name);
+  std::string log;
+  if (!linkGLProgram(name, &log)) {
+    std::fprintf(stderr, "d3d8: vertex shader program does not link:\n%s\n", log.c_str());
     return program;
   }
   program.name = name;
