@@ -204,8 +204,7 @@ LRESULT SaverApp::defaultWindowProc(HWND window, UINT message, WPARAM wParam, LP
 // ---- default drawing hooks: standing state, a fixed view, a blue frame ----
 void SaverApp::initDeviceObjects(IDirect3DDevice8* d3dDevice) { setDefaultDeviceState(d3dDevice); }
 void SaverApp::showLoadingScreen(IDirect3DDevice8* d3dDevice) {
-  ::showLoadingScreen(d3dDevice, overlay, theBufferPool, presentParity,
-                      [this](const char* text) { runLog.line(text); });
+  ::showLoadingScreen(d3dDevice, overlay, theBufferPool, presentParity, runLogWriter());
 }
 void SaverApp::frameMove(IDirect3DDevice8* d3dDevice, float) { setDefaultView(d3dDevice); }
 void SaverApp::render(IDirect3DDevice8* d3dDevice) {
@@ -220,9 +219,14 @@ void SaverApp::drawOverlay(IDirect3DDevice8* d3dDevice) {
   ::drawOverlay(d3dDevice, overlay, theTextureManager, theBufferPool, options, framesPerSecond, now);
 }
 
+// The run log as a line writer for the device layer, the loading screen and the glyph loading.
+std::function<void(const char*)> SaverApp::runLogWriter() {
+  return [this](const char* text) { runLog.line(text); };
+}
+
 // ---- steps of the device layer ----
 bool SaverApp::createDirect3D() {
-  deviceList.log = [this](const char* text) { runLog.line(text); };
+  deviceList.log = runLogWriter();
   return deviceList.createDirect3D() == 0;
 }
 
@@ -257,6 +261,6 @@ void SaverApp::releaseDevice() { ::releaseDevice(deviceList, device); }
 void SaverApp::showConfigDialog() {}
 void SaverApp::changePassword() {}
 void SaverApp::loadDigitTextures() {
-  ::loadDigitTextures(overlay, theTextureManager, [this](const char* text) { runLog.line(text); });
+  ::loadDigitTextures(overlay, theTextureManager, runLogWriter());
 }
 void SaverApp::releaseAllTextures() { theTextureManager.releaseAll(); }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "gfx/device_list.h"
 #include "gfx/screen_overlay.h"
@@ -119,6 +120,7 @@ class SaverApp {
   void drawOverlay(IDirect3DDevice8* device);
 
  private:
+  std::function<void(const char*)> runLogWriter();
   void runPreviewStartup();
   bool frameLimitReached();
   long frameLoopTurns_ = 0;
